@@ -1,0 +1,3 @@
+#pragma once
+
+enum class EepromKind { Board, ChannelDecoder };

@@ -1,0 +1,47 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <span>
+
+using FilePath = std::filesystem::path;
+
+// An open file; destroying it closes it.
+class File {
+ public:
+  virtual ~File() = default;
+  // Reads up to out.size() bytes; the number read (0 at the end), or nothing
+  // on an error of the file.
+  virtual std::optional<std::size_t> Read(std::span<std::uint8_t> out) = 0;
+  // Writes all of data, or fails.
+  virtual bool Write(std::span<const std::uint8_t> data) = 0;
+  virtual bool SeekTo(std::uint64_t offset) = 0;
+  virtual std::optional<std::uint64_t> Length() = 0;
+  // Returns once everything written is on disk.
+  virtual bool FlushToDisk() = 0;
+};
+
+// The file services the commands and transfers use (file_posix.cpp /
+// file_win32.cpp); tests put a fault-injecting layer in between.
+class FileSystem {
+ public:
+  virtual ~FileSystem() = default;
+  // Read only, without sharing.
+  virtual std::unique_ptr<File> OpenForReading(const FilePath& path) = 0;
+  // Opens path for writing without sharing and without emptying it, creating
+  // it when absent (created tells whether it did), and closes it again.
+  // False when the file can't be written.
+  virtual bool ProbeWritable(const FilePath& path, bool& created) = 0;
+  // A new, empty file in the folder of target, open for reading and writing
+  // without sharing; its name is stored in tempPath.
+  virtual std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target,
+                                                      FilePath& tempPath) = 0;
+  // Puts source in the place of target (replacing it) in one step.
+  virtual bool Replace(const FilePath& source, const FilePath& target) = 0;
+  virtual bool Remove(const FilePath& path) = 0;
+};
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem();

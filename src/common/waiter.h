@@ -1,0 +1,16 @@
+#pragma once
+
+#include <cstdint>
+#include <memory>
+
+// Millisecond wait used for pacing the EEPROM requests. The real one never
+// returns early; tests use a virtual clock that records each wait.
+class Waiter {
+ public:
+  virtual ~Waiter() = default;
+  virtual void WaitMilliseconds(std::uint32_t ms) = 0;
+};
+
+// A wait that lasts at least the time asked for and not much more
+// (wait_posix.cpp / wait_win32.cpp).
+std::unique_ptr<Waiter> MakePreciseWaiter();
