@@ -45,3 +45,7 @@ class FileSystem {
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();
+
+// Reads until out is full or the file ends: the number of bytes read, or
+// nothing on an error of the file.
+std::optional<std::size_t> ReadFully(File& file, std::span<std::uint8_t> out);

@@ -1,10 +1,15 @@
 #include "device/i2c_request.h"
 
+#include <cstring>
+
 namespace {
 
 I2CRequest MakeRequest(std::uint32_t flags, std::uint8_t device, const std::uint8_t* subaddress,
                        std::uint32_t subaddressLength) {
-  I2CRequest request{};  // alignment, reserved and unused fields stay zero
+  // Alignment, reserved and unused fields are sent as zero; so is any padding
+  // a wider build adds.
+  I2CRequest request;
+  std::memset(&request, 0, sizeof(request));
   request.set = I2C_PROPSET;
   request.id = 0;
   request.flags = flags;
@@ -28,14 +33,16 @@ bool I2CGet(KsControl& control, std::uint8_t device, const std::uint8_t* subaddr
   I2CRequest request = MakeRequest(kKsPropertyTypeGet, device, subaddress, subaddressLength);
   request.readBuffer = buffer;
   request.readLength = length;
-  I2CDataBlock block{};  // passed with its length, content unused for reads
+  I2CDataBlock block;  // passed with its length, content unused for reads
+  std::memset(&block, 0, sizeof(block));
   return Send(control, request, block);
 }
 
 bool I2CSet(KsControl& control, std::uint8_t device, const std::uint8_t* subaddress,
             std::uint32_t subaddressLength, const std::uint8_t* data, std::uint32_t length) {
   I2CRequest request = MakeRequest(kKsPropertyTypeSet, device, subaddress, subaddressLength);
-  I2CDataBlock block{};
+  I2CDataBlock block;
+  std::memset(&block, 0, sizeof(block));
   block.data = const_cast<std::uint8_t*>(data);
   block.length = length;
   return Send(control, request, block);

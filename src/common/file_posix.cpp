@@ -1,0 +1,117 @@
+// POSIX side of the file services, for the native build. Linux has no
+// mandatory locks, so "without sharing" is not enforced here; the Windows
+// side enforces it.
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <random>
+#include <string>
+
+#include "common/file.h"
+
+namespace {
+
+class Descriptor {
+ public:
+  explicit Descriptor(int fd) : fd_(fd) {}
+  Descriptor(const Descriptor&) = delete;
+  Descriptor& operator=(const Descriptor&) = delete;
+  ~Descriptor() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  int get() const { return fd_; }
+  bool valid() const { return fd_ >= 0; }
+
+ private:
+  int fd_;
+};
+
+class PosixFile final : public File {
+ public:
+  explicit PosixFile(int fd) : fd_(fd) {}
+
+  std::optional<std::size_t> Read(std::span<std::uint8_t> out) override {
+    for (;;) {
+      const ssize_t got = ::read(fd_.get(), out.data(), out.size());
+      if (got >= 0) return static_cast<std::size_t>(got);
+      if (errno != EINTR) return std::nullopt;
+    }
+  }
+
+  bool Write(std::span<const std::uint8_t> data) override {
+    while (!data.empty()) {
+      const ssize_t put = ::write(fd_.get(), data.data(), data.size());
+      if (put < 0 && errno == EINTR) continue;
+      if (put <= 0) return false;
+      data = data.subspan(static_cast<std::size_t>(put));
+    }
+    return true;
+  }
+
+  bool SeekTo(std::uint64_t offset) override {
+    return ::lseek(fd_.get(), static_cast<off_t>(offset), SEEK_SET) >= 0;
+  }
+
+  std::optional<std::uint64_t> Length() override {
+    const off_t here = ::lseek(fd_.get(), 0, SEEK_CUR);
+    const off_t end = ::lseek(fd_.get(), 0, SEEK_END);
+    if (here < 0 || end < 0 || ::lseek(fd_.get(), here, SEEK_SET) < 0) return std::nullopt;
+    return static_cast<std::uint64_t>(end);
+  }
+
+  bool FlushToDisk() override { return ::fsync(fd_.get()) == 0; }
+
+ private:
+  Descriptor fd_;
+};
+
+std::string TemporaryName(const FilePath& target) {
+  std::random_device random;
+  return "." + target.filename().string() + "." + std::to_string(random()) + ".tmp";
+}
+
+class PosixFileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> OpenForReading(const FilePath& path) override {
+    const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) return nullptr;
+    return std::make_unique<PosixFile>(fd);
+  }
+
+  bool ProbeWritable(const FilePath& path, bool& created) override {
+    created = false;
+    Descriptor existing(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (existing.valid()) return true;
+    if (errno != ENOENT) return false;
+    Descriptor fresh(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    created = fresh.valid();
+    return created;
+  }
+
+  std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override {
+    for (int attempt = 0; attempt < 16; ++attempt) {
+      FilePath candidate = target.parent_path() / TemporaryName(target);
+      const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+      if (fd >= 0) {
+        tempPath = candidate;
+        return std::make_unique<PosixFile>(fd);
+      }
+      if (errno != EEXIST) return nullptr;
+    }
+    return nullptr;
+  }
+
+  bool Replace(const FilePath& source, const FilePath& target) override {
+    return std::rename(source.c_str(), target.c_str()) == 0;
+  }
+
+  bool Remove(const FilePath& path) override { return ::unlink(path.c_str()) == 0; }
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() {
+  return std::make_unique<PosixFileSystem>();
+}

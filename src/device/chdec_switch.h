@@ -1,0 +1,20 @@
+#pragma once
+
+#include <array>
+#include <cstdint>
+
+#include "common/i2c_control.h"
+#include "common/transfer_view.h"
+
+inline constexpr std::uint8_t kChannelDecoderAddress = 0x10;
+
+// The channel decoder's registers 0x3C..0x41 as read before a DSP EEPROM
+// transfer, written back after it.
+using ChDecSavedRegs = std::array<std::uint8_t, 6>;
+
+// Switches the channel decoder so that the DSP EEPROM can be reached; saved
+// keeps the register values as read.
+bool PrepareChDecGPIO3(KsControl& control, ChDecSavedRegs& saved, TransferView& view);
+
+// Puts the channel decoder back as it was before PrepareChDecGPIO3.
+bool RestoreChDecSettings(KsControl& control, const ChDecSavedRegs& saved, TransferView& view);

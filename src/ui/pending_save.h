@@ -1,0 +1,40 @@
+#pragma once
+
+#include <memory>
+
+#include "common/file.h"
+
+// The file a save writes into: a temporary file beside the target, which
+// takes the target's place only once everything is on disk. Until then the
+// operator's existing file is never touched; on failure, or if the save is
+// abandoned, nothing is left behind.
+class PendingSave {
+ public:
+  // Checks that target can be written (without emptying it) and creates the
+  // temporary file. Nothing when either fails.
+  static std::unique_ptr<PendingSave> Begin(FileSystem& files, const FilePath& target);
+
+  PendingSave(FileSystem& files, FilePath target, FilePath temp, std::unique_ptr<File> file,
+              bool targetCreated);
+  PendingSave(const PendingSave&) = delete;
+  PendingSave& operator=(const PendingSave&) = delete;
+  ~PendingSave();
+
+  File& file() { return *file_; }
+
+  // Flushes, closes and puts the temporary file in the target's place;
+  // discards it when that fails.
+  bool Commit();
+  // Closes and deletes the temporary file (and the target, if the check
+  // created it). False when something could not be deleted. Only the first
+  // call does anything.
+  bool Discard();
+
+ private:
+  FileSystem& files_;
+  FilePath target_;
+  FilePath temp_;
+  std::unique_ptr<File> file_;
+  bool targetCreated_;
+  bool settled_ = false;
+};

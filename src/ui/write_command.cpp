@@ -1,0 +1,135 @@
+#include "ui/write_command.h"
+
+#include <algorithm>
+#include <vector>
+
+#include "eeprom/board_eeprom.h"
+#include "eeprom/dsp_eeprom.h"
+#include "eeprom/dsp_image.h"
+#include "ui/board_size_check.h"
+
+namespace {
+
+constexpr std::uint32_t kSettleBeforeCompareMs = 1000;
+
+void EndWithFailure(TransferView& view, const char* status) {
+  view.SetProgressPos(0);
+  view.SetStatusText(status);
+  view.EnableCommands(true);
+}
+
+void WriteDspImage(TransferView& view, const TransferContext& context, std::unique_ptr<File> file) {
+  constexpr const char* kFailed = "Writing to EEPROM failed!!!";
+  const std::int32_t length = CheckDSPImage(view, *file);
+  if (length == kDspImageFileError) {
+    EndWithFailure(view, kFailed);
+    return;
+  }
+  if (length == 0) return;  // refused: status, progress and buttons stay
+
+  view.SetProgressRange(length);
+  view.SetProgressPos(0);
+  view.SetStatusText("Programming the EEPROM...");
+  view.EnableCommands(false);
+  const bool written = WriteDSPEEPROM(context, *file, length);
+  file.reset();
+  if (!written) {
+    EndWithFailure(view, kFailed);
+    return;
+  }
+  view.SetStatusText("EEPROM content successfully written to EEPROM!");
+  view.EnableCommands(true);
+  view.ShowNotice("Please reboot the system to feed the new settings into the channel decoder!");
+}
+
+// The board image as the file holds it; the file's length is the write
+// count. Nothing after the message when the file can't be used.
+std::optional<std::vector<std::uint8_t>> ReadBoardImage(TransferView& view, File& file,
+                                                        const CommandSettings& settings) {
+  const std::optional<std::uint64_t> length = file.Length();
+  if (!length) {
+    view.ShowError("File can't be read");
+    view.SetProgressPos(0);
+    view.SetStatusText("Writing to Board-EEPROM failed!!!");
+    return std::nullopt;
+  }
+  // Longer than the EEPROM would run past both buffers; not longer than the
+  // protected area leaves nothing to write or compare.
+  if (*length > static_cast<std::uint64_t>(settings.selectedSize)) {
+    view.ShowError("The file is larger than the selected EEPROM size!");
+    return std::nullopt;
+  }
+  if (*length <= static_cast<std::uint64_t>(settings.startOffset)) {
+    view.ShowError("The file holds no data to write!");
+    return std::nullopt;
+  }
+  std::vector<std::uint8_t> image(static_cast<std::size_t>(*length));
+  const std::optional<std::size_t> got = ReadFully(file, image);
+  if (!got || *got != image.size()) {
+    view.ShowError("File can't be read");
+    view.SetProgressPos(0);
+    view.SetStatusText("Writing to Board-EEPROM failed!!!");
+    return std::nullopt;
+  }
+  return image;
+}
+
+void WriteBoardImage(TransferView& view, const TransferContext& context, std::unique_ptr<File> file,
+                     const CommandSettings& settings) {
+  constexpr const char* kFailed = "Writing to Board-EEPROM failed!!!";
+  const std::optional<std::vector<std::uint8_t>> image = ReadBoardImage(view, *file, settings);
+  if (!image) return;
+  const auto count = static_cast<std::int32_t>(image->size());
+
+  view.SetProgressRange(settings.selectedSize);
+  view.SetStatusText("Programming the Board-EEPROM...");
+  view.EnableCommands(false);
+  if (!WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
+    file.reset();
+    EndWithFailure(view, kFailed);
+    return;
+  }
+  if (settings.verify) {
+    view.SetStatusText("Verifying written data...");
+    std::vector<std::uint8_t> check(BoardReadBufferSize(count));
+    if (!ReadBoardEEPROM(context, check, count)) {
+      file.reset();
+      EndWithFailure(view, kFailed);
+      return;
+    }
+    context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
+    const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
+    if (!std::equal(image->begin() + from, image->end(), check.begin() + from)) {
+      view.SetStatusText("Verifying written data failed!");
+      view.EnableCommands(true);
+      view.ShowError("Verifying failed!");
+      return;
+    }
+  }
+  file.reset();
+  view.SetStatusText("Board-EEPROM content successfully written to EEPROM!");
+  view.EnableCommands(true);
+  view.ShowNotice("Please reboot the system to apply the new settings!");
+}
+
+}  // namespace
+
+void OnWriteToEEPROM(CommandHost& host, const CommandServices& services) {
+  TransferView& view = host.View();
+  const CommandSettings settings = host.Settings();
+  if (!AcceptBoardSize(settings, view)) return;
+
+  const std::optional<FilePath> path = host.AskFileToOpen();
+  if (!path) return;
+  std::unique_ptr<File> file = services.files.OpenForReading(*path);
+  if (!file) {
+    view.ShowError("File can't be opened");
+    return;
+  }
+  const TransferContext context{view, services.connector, services.waiter};
+  if (settings.kind == EepromKind::ChannelDecoder) {
+    WriteDspImage(view, context, std::move(file));
+  } else {
+    WriteBoardImage(view, context, std::move(file), settings);
+  }
+}
