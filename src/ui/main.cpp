@@ -1,0 +1,7 @@
+#include <windows.h>
+
+#include "ui/app.h"
+
+int WINAPI wWinMain(HINSTANCE instance, HINSTANCE, PWSTR, int) {
+  return RunOstrel(instance);
+}

@@ -1,0 +1,293 @@
+#include "ui/main_dialog.h"
+
+#include <commctrl.h>
+
+#include <algorithm>
+#include <exception>
+
+#include "resource.h"
+#include "ui/about_dialog.h"
+#include "ui/dialog_init_resource.h"
+#include "ui/file_dialogs.h"
+#include "ui/message_queue.h"
+#include "ui/save_command.h"
+#include "ui/typed_size.h"
+#include "ui/win32_text.h"
+#include "ui/write_command.h"
+
+namespace {
+
+constexpr wchar_t kApplicationName[] = L"Ostrel";
+constexpr int kBoardListIndex = 0;
+constexpr int kChannelDecoderListIndex = 1;
+constexpr std::size_t kTypedSizeCharacters = 9;
+
+// The typed size is read from the first characters of the edit's text; any
+// character outside ASCII is neither a digit nor white space for that.
+std::string TypedSizeText(HWND edit) {
+  wchar_t text[kTypedSizeCharacters + 1] = {};
+  GetWindowTextW(edit, text, static_cast<int>(std::size(text)));
+  std::string narrow;
+  for (const wchar_t* c = text; *c != L'\0'; ++c) {
+    narrow.push_back(*c < 0x80 ? static_cast<char>(*c) : '\x7f');
+  }
+  return narrow;
+}
+
+class PaintScope {
+ public:
+  explicit PaintScope(HWND window) : window_(window) { dc_ = BeginPaint(window_, &paint_); }
+  ~PaintScope() { EndPaint(window_, &paint_); }
+  PaintScope(const PaintScope&) = delete;
+  PaintScope& operator=(const PaintScope&) = delete;
+  HDC Dc() const { return dc_; }
+
+ private:
+  HWND window_;
+  PAINTSTRUCT paint_{};
+  HDC dc_ = nullptr;
+};
+
+// Marks a command as running for as long as it lasts, on every path.
+class BusyScope {
+ public:
+  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
+  ~BusyScope() { busy_ = false; }
+  BusyScope(const BusyScope&) = delete;
+  BusyScope& operator=(const BusyScope&) = delete;
+
+ private:
+  bool& busy_;
+};
+
+}  // namespace
+
+MainDialog::MainDialog(HINSTANCE instance, const CommandServices& services)
+    : instance_(instance), services_(services) {}
+
+void MainDialog::Run() {
+  DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_OSTREL_DIALOG), nullptr, DialogProc,
+                  reinterpret_cast<LPARAM>(this));
+}
+
+INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_INITDIALOG) {
+    SetWindowLongPtrW(window, DWLP_USER, lParam);
+    reinterpret_cast<MainDialog*>(lParam)->window_ = window;
+  }
+  auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
+  return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
+}
+
+INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
+  switch (message) {
+    case WM_INITDIALOG:
+      OnInitDialog();
+      return TRUE;  // the system focuses the first tab stop
+    case WM_COMMAND:
+      OnCommand(LOWORD(wParam), HIWORD(wParam));
+      return TRUE;
+    case WM_SYSCOMMAND:
+      return OnSysCommand(wParam);
+    case WM_PAINT:
+      if (!IsIconic(window_)) return FALSE;
+      PaintMinimised();
+      return TRUE;
+    case WM_QUERYDRAGICON:
+      return reinterpret_cast<INT_PTR>(icon_);
+    default:
+      return FALSE;
+  }
+}
+
+void MainDialog::OnInitDialog() {
+  ApplyDialogInitData(window_, instance_, IDD_OSTREL_DIALOG);
+  AddAboutToSystemMenu();
+
+  // Shared icons belong to the system; nothing to destroy.
+  icon_ = LoadIconW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME));
+  const auto smallIcon = static_cast<HICON>(LoadImageW(instance_, MAKEINTRESOURCEW(IDR_MAINFRAME),
+                                                       IMAGE_ICON, GetSystemMetrics(SM_CXSMICON),
+                                                       GetSystemMetrics(SM_CYSMICON), LR_SHARED));
+  SendMessageW(window_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+  SendMessageW(window_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(smallIcon));
+
+  SendDlgItemMessageW(window_, IDC_EEPROM_LIST, CB_SETCURSEL, kBoardListIndex, 0);
+  CheckDlgButton(window_, IDC_VERIFY, BST_CHECKED);
+  CheckDlgButton(window_, IDC_OVERRIDE_PCI, BST_CHECKED);
+  CheckRadioButton(window_, IDC_SIZE_256, IDC_SIZE_TYPED, IDC_SIZE_256);
+  selectedSize_ = 256;
+  progressEnd_ =
+      static_cast<std::int32_t>(SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_GETRANGE, FALSE, 0));
+}
+
+void MainDialog::AddAboutToSystemMenu() {
+  HMENU menu = GetSystemMenu(window_, FALSE);
+  if (menu == nullptr) return;
+  // LoadString with a zero length hands out a pointer into the resource.
+  const wchar_t* text = nullptr;
+  const int length = LoadStringW(instance_, IDS_ABOUTBOX, reinterpret_cast<wchar_t*>(&text), 0);
+  if (length <= 0 || text == nullptr) return;
+  const std::wstring entry(text, static_cast<std::size_t>(length));
+  AppendMenuW(menu, MF_SEPARATOR, 0, nullptr);
+  AppendMenuW(menu, MF_STRING, IDM_ABOUTBOX, entry.c_str());
+}
+
+void MainDialog::OnCommand(int id, int code) {
+  // A command owns the dialog until it ends; nothing may start another one
+  // or end the dialog under it.
+  if (commandRunning_) return;
+  switch (id) {
+    case IDOK:
+    case IDCANCEL:
+      EndDialog(window_, id);
+      break;
+    case IDC_WRITE_EEPROM:
+      if (code == BN_CLICKED) RunCommand(OnWriteToEEPROM);
+      break;
+    case IDC_SAVE_TO_FILE:
+      if (code == BN_CLICKED) RunCommand(OnSaveToFile);
+      break;
+    case IDC_SIZE_256:
+    case IDC_SIZE_512:
+      if (code == BN_CLICKED) {
+        selectedSize_ = id == IDC_SIZE_256 ? 256 : 512;
+        EnableWindow(Item(IDC_TYPED_SIZE), FALSE);
+      }
+      break;
+    case IDC_SIZE_TYPED:
+      if (code == BN_CLICKED) {
+        TakeTypedSize();
+        EnableWindow(Item(IDC_TYPED_SIZE), TRUE);
+      }
+      break;
+    case IDC_TYPED_SIZE:
+      // Leaving the edit counts as choosing the typed size, so that a click on
+      // a command button right after typing uses what was typed.
+      if (code == EN_KILLFOCUS) TakeTypedSize();
+      break;
+    case IDC_EEPROM_LIST:
+      if (code == CBN_SELCHANGE) {
+        const auto index = SendDlgItemMessageW(window_, IDC_EEPROM_LIST, CB_GETCURSEL, 0, 0);
+        EnableBoardOptions(index != kChannelDecoderListIndex);
+      }
+      break;
+    default:
+      break;
+  }
+}
+
+bool MainDialog::OnSysCommand(WPARAM command) {
+  if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
+  if (!commandRunning_) ShowAboutDialog(instance_, window_);
+  return true;
+}
+
+void MainDialog::PaintMinimised() {
+  PaintScope paint(window_);
+  SendMessageW(window_, WM_ICONERASEBKGND, reinterpret_cast<WPARAM>(paint.Dc()), 0);
+  RECT client{};
+  GetClientRect(window_, &client);
+  const int x = (client.right - client.left - GetSystemMetrics(SM_CXICON) + 1) / 2;
+  const int y = (client.bottom - client.top - GetSystemMetrics(SM_CYICON) + 1) / 2;
+  DrawIcon(paint.Dc(), x, y, icon_);
+}
+
+void MainDialog::RunCommand(Command command) {
+  {
+    BusyScope busy(commandRunning_);
+    try {
+      command(*this, services_);
+    } catch (const std::exception& error) {
+      // Nothing may unwind into the system's dialog code.
+      EnableCommands(true);
+      ShowError(std::string("Unexpected error: ") + error.what());
+    }
+  }
+  // Clicks and keys made meanwhile were aimed at a dialog that was busy; a
+  // click on "&Exit" during a write must not end the program afterwards.
+  DropQueuedInput();
+}
+
+void MainDialog::TakeTypedSize() {
+  selectedSize_ = ParseTypedSize(TypedSizeText(Item(IDC_TYPED_SIZE)));
+}
+
+void MainDialog::EnableBoardOptions(bool on) {
+  for (const int id : {IDC_OVERRIDE_PCI, IDC_VERIFY, IDC_SIZE_256, IDC_SIZE_512, IDC_SIZE_TYPED}) {
+    EnableWindow(Item(id), on ? TRUE : FALSE);
+  }
+}
+
+void MainDialog::Refresh(HWND control) {
+  UpdateWindow(control);
+  if (commandRunning_) PaintPendingWhileBusy(Item(IDC_PROGRESS));
+}
+
+void MainDialog::SetStatusText(const std::string& text) {
+  SetDlgItemTextW(window_, IDC_STATUS, WideFromUtf8(text).c_str());
+  Refresh(Item(IDC_STATUS));
+}
+
+void MainDialog::SetProgressRange(std::int32_t n) {
+  progressEnd_ = n;
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
+  Refresh(Item(IDC_PROGRESS));
+}
+
+void MainDialog::SetProgressPos(std::int32_t p) {
+  const std::int32_t clamped = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
+  Refresh(Item(IDC_PROGRESS));
+}
+
+void MainDialog::EnableCommands(bool on) {
+  if (!on) focusBeforeBusy_ = GetFocus();
+  for (const int id : {IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE, IDOK}) {
+    EnableWindow(Item(id), on ? TRUE : FALSE);
+  }
+  // Disabling the focused button leaves the dialog without focus; give it
+  // back so that the keyboard works again.
+  if (on && GetFocus() == nullptr && focusBeforeBusy_ != nullptr &&
+      IsWindowEnabled(focusBeforeBusy_)) {
+    SendMessageW(window_, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(focusBeforeBusy_), TRUE);
+  }
+  if (on) focusBeforeBusy_ = nullptr;
+}
+
+void MainDialog::ShowError(const std::string& text) {
+  Box(text, kApplicationName, MB_ICONSTOP | MB_OK);
+}
+
+void MainDialog::ShowNotice(const std::string& text) {
+  Box(text, kApplicationName, MB_ICONEXCLAMATION | MB_OK);
+}
+
+void MainDialog::ShowPlainMessage(const std::string& text, const std::string& caption) {
+  Box(text, WideFromUtf8(caption), MB_OK);
+}
+
+void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
+  // The box's own loop would hand queued clicks to the dialog's buttons.
+  if (commandRunning_) DropQueuedInput();
+  MessageBoxW(window_, WideFromUtf8(text).c_str(), caption.c_str(), style);
+}
+
+CommandSettings MainDialog::Settings() {
+  CommandSettings settings;
+  const auto index = SendDlgItemMessageW(window_, IDC_EEPROM_LIST, CB_GETCURSEL, 0, 0);
+  settings.kind =
+      index == kChannelDecoderListIndex ? EepromKind::ChannelDecoder : EepromKind::Board;
+  settings.selectedSize = selectedSize_;
+  settings.startOffset = IsDlgButtonChecked(window_, IDC_OVERRIDE_PCI) == BST_CHECKED ? 0 : 16;
+  settings.verify = IsDlgButtonChecked(window_, IDC_VERIFY) == BST_CHECKED;
+  return settings;
+}
+
+std::optional<FilePath> MainDialog::AskFileToSave() {
+  return ShowSaveFileDialog(window_);
+}
+
+std::optional<FilePath> MainDialog::AskFileToOpen() {
+  return ShowOpenFileDialog(window_);
+}
