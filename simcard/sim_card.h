@@ -3,18 +3,21 @@
 // The simulated capture card: the driver side of the I2C property request and
 // the card's I2C bus with its three devices. It is as strict as real hardware
 // so that it catches faults of the code under test.
-//
-// PUBLIC API SKETCH: implemented in sim_card.cpp (and helpers in this folder).
 
+#include <array>
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
-#include <optional>
 #include <string>
 #include <vector>
 
 #include "common/i2c_control.h"
 #include "simcard/card_clock.h"
+#include "simcard/channel_decoder.h"
+#include "simcard/fault_plan.h"
+#include "simcard/i2c_bus.h"
+#include "simcard/serial_eeprom.h"
+#include "simcard/transaction.h"
 
 namespace simcard {
 
@@ -22,31 +25,19 @@ inline constexpr std::uint8_t kChDecAddress = 0x10;
 inline constexpr std::uint8_t kBoardEepromAddress = 0xA0;
 inline constexpr std::uint8_t kDspEepromAddress = 0xA2;
 inline constexpr std::uint32_t kDspEepromSize = 32768;
-// A write to an EEPROM still busy for less than this is not acknowledged.
-inline constexpr std::uint64_t kWriteCycleMicros = 5000;
-
-enum class TransactionKind { Get, Set };
-
-// One request as the driver saw it.
-struct Transaction {
-  bool wellFormed = false;  // false: the request was refused while decoding
-  TransactionKind kind = TransactionKind::Get;
-  std::uint8_t device = 0;
-  std::vector<std::uint8_t> subaddress;
-  std::uint32_t length = 0;         // bytes read or written
-  std::vector<std::uint8_t> data;   // bytes written, or bytes handed back by a read
-  std::uint64_t timeMicros = 0;     // card clock when the request arrived
-  KsResult result = kKsOk;
-  std::string note;                 // why it was refused or failed, for test output
-};
+inline constexpr std::uint32_t kDspPageSize = 64;
+inline constexpr std::uint32_t kDefaultBoardSize = 256;
 
 class SimCard {
  public:
-  explicit SimCard(CardClock& clock, std::uint32_t boardSize = 256);
+  // Both EEPROMs start erased; boardSize must be at least 1.
+  explicit SimCard(CardClock& clock, std::uint32_t boardSize = kDefaultBoardSize);
+  SimCard(const SimCard&) = delete;
+  SimCard& operator=(const SimCard&) = delete;
 
   // Driver side: decodes the property request strictly and carries out the
-  // transaction on the bus. Any malformed request is refused with a failure
-  // code and logged.
+  // transaction on the bus. Any malformed request is refused with kKsFail and
+  // logged. Writes 0 to *bytesReturned (which must not be null).
   KsResult KsProperty(void* property, std::uint32_t propertyLength, void* data,
                       std::uint32_t dataLength, std::uint32_t* bytesReturned);
 
@@ -54,12 +45,13 @@ class SimCard {
   std::vector<std::uint8_t>& BoardEeprom();
   std::vector<std::uint8_t>& DspEeprom();
   std::uint8_t& ChDecRegister(std::uint8_t reg);
+  std::uint32_t BoardSize() const;
 
   // Whether the channel decoder is in the state that makes 0xA2 reachable
   // (register 0x07 holds 0x02 and register 0x40 holds 0xFF).
   bool ChDecSwitched() const;
   // Remembers the six registers 0x3C..0x41 and register 0x07, and tells later
-  // whether they hold those values again.
+  // whether they hold those values again. Taken at creation too.
   void SnapshotChDec();
   bool ChDecRestored() const;
 
@@ -68,15 +60,35 @@ class SimCard {
   void ClearLog();
 
   // Faults. Transaction numbers count requests from 1 since creation or
-  // ClearLog; a failing request changes nothing on the bus.
+  // ClearLog (malformed ones included); a failing request changes nothing on
+  // the bus. code may be positive (a success code other than S_OK): the
+  // driver returns it, and the transaction still does not take place.
   void FailTransaction(std::size_t number, KsResult code = kKsFail);
   void FailDevice(std::uint8_t device, KsResult code = kKsFail);
   void ClearFaults();
 
   // EEPROM content kept in a folder (board.bin, dsp.bin), so that a virtual
-  // card keeps its content between runs.
+  // card keeps its content between runs. A missing file leaves that EEPROM
+  // as it is; a file of the wrong size fails the load, which then changes
+  // nothing. SaveTo creates the folder.
   bool LoadFrom(const std::filesystem::path& folder);
   bool SaveTo(const std::filesystem::path& folder) const;
+
+ private:
+  using ChDecState = std::array<std::uint8_t, ChannelDecoder::kGpioRegisterCount + 1>;
+
+  ChDecState ReadChDecState() const;
+  KsResult Record(Transaction transaction, KsResult result, std::string note);
+
+  CardClock& clock_;
+  SerialEeprom board_;
+  SerialEeprom dsp_;
+  ChannelDecoder chdec_;
+  SwitchedDevice dspBehindChDec_;
+  I2cBus bus_;
+  FaultPlan faults_;
+  std::vector<Transaction> log_;
+  ChDecState chdecSnapshot_{};
 };
 
 }  // namespace simcard

@@ -2,26 +2,45 @@
 
 // Opens control connections on a simulated card, in-process: the stand-in for
 // the capture filter lookup in native tests and benchmarks.
-//
-// PUBLIC API SKETCH: implemented in sim_connector.cpp.
+
+#include <functional>
 
 #include "common/i2c_control.h"
 #include "simcard/sim_card.h"
 
 namespace simcard {
 
+// The connections it hands out must not outlive it or the card.
 class SimConnector final : public I2CConnector {
  public:
   explicit SimConnector(SimCard& card);
 
   // Without a card, shows the two messages of a failed lookup
   // ("FindFilterByName: Couldn't find enumerator!", then
-  // "Couldn't find AnalogCaptureFilter!") and returns nothing.
+  // "Couldn't find AnalogCaptureFilter!") and returns nothing. Without a
+  // control interface, shows "Couldn't get interface handle!".
   I2CControl OpenI2CControl(TransferView& view) override;
 
   void SetCardPresent(bool present);
+  void SetControlInterfacePresent(bool present);
+  // Called at every successful opening, before the connection is handed
+  // out: lets a test stand for the time a real lookup takes (a virtual
+  // clock's Advance), which is what a board read-back straight after the
+  // last write relies on.
+  void SetOnOpen(std::function<void()> onOpen);
+
   int OpenConnections() const;  // opened and not yet closed
   int TimesOpened() const;
+
+ private:
+  class Connection;
+
+  SimCard& card_;
+  bool cardPresent_ = true;
+  bool controlPresent_ = true;
+  std::function<void()> onOpen_;
+  int open_ = 0;
+  int opened_ = 0;
 };
 
 }  // namespace simcard

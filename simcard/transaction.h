@@ -1,0 +1,26 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/i2c_control.h"
+
+namespace simcard {
+
+enum class TransactionKind { Get, Set };
+
+// One request as the driver saw it.
+struct Transaction {
+  bool wellFormed = false;  // false: the request was refused while decoding
+  TransactionKind kind = TransactionKind::Get;
+  std::uint8_t device = 0;
+  std::vector<std::uint8_t> subaddress;
+  std::uint32_t length = 0;        // bytes read or written
+  std::vector<std::uint8_t> data;  // bytes written, or bytes handed back by a read
+  std::uint64_t timeMicros = 0;    // card clock when the request arrived
+  KsResult result = kKsOk;
+  std::string note;  // why it was refused or failed, for test output
+};
+
+}  // namespace simcard

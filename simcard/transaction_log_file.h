@@ -1,0 +1,34 @@
+#pragma once
+
+// The transaction log as text, for tests that run the real program against
+// the card and read the traffic afterwards. One line a transaction, fields
+// separated by single spaces, the note last and running to the line's end:
+//
+//   n=12 t=240000 SET dev=A2 sub=0140 len=64 data=00FF...3C result=0x00000000 note=
+//
+// n is the transaction number (from 1, as the faults count), t the card's
+// time in microseconds, the kind GET, SET or BAD (refused while decoding; the
+// other fields then hold what could be read). dev, sub and data are hex, two
+// digits a byte, no separators; sub and data may be empty (a read's data are
+// the bytes handed back, nothing when it failed). result is the driver's
+// answer as 8 hex digits.
+
+#include <cstddef>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "simcard/transaction.h"
+
+namespace simcard {
+
+inline constexpr const char* kLogFileName = "log.txt";
+
+std::string FormatTransaction(std::size_t number, const Transaction& transaction);
+
+// Appends the entries of log from index from on (numbered from + 1, ...), so
+// that a caller can append as the log grows. Creates file when absent.
+bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,
+               std::size_t from = 0);
+
+}  // namespace simcard
