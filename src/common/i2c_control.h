@@ -24,7 +24,9 @@ class KsControl {
 // Windows build, everything that kept it reachable).
 using I2CControl = std::unique_ptr<KsControl>;
 
-inline void CloseI2CControl(I2CControl& control) { control.reset(); }
+inline void CloseI2CControl(I2CControl& control) {
+  control.reset();
+}
 
 // The way a transfer opens its connection. OpenI2CControl shows every failure
 // through the view before it returns an empty connection.

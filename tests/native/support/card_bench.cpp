@@ -1,0 +1,19 @@
+#include "support/card_bench.h"
+
+std::vector<simcard::Transaction> CardBench::Requests(int device) const {
+  std::vector<simcard::Transaction> out;
+  for (const simcard::Transaction& t : card.Log()) {
+    if (device < 0 || t.device == device) out.push_back(t);
+  }
+  return out;
+}
+
+std::vector<std::uint8_t> DistinctBytes(std::size_t count, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    // Low and high byte of the address mixed, so that no two neighbours and no
+    // two pages are alike.
+    bytes[i] = static_cast<std::uint8_t>((i * 7 + (i >> 8) * 13 + seed) & 0xFF);
+  }
+  return bytes;
+}

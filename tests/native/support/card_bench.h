@@ -1,0 +1,29 @@
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "common/transfer_context.h"
+#include "simcard/sim_card.h"
+#include "simcard/sim_connector.h"
+#include "simcard/virtual_clock.h"
+#include "support/recording_view.h"
+
+// A simulated card on a virtual clock with a recording view: what a transfer
+// or command needs to run in a unit test.
+struct CardBench {
+  explicit CardBench(std::uint32_t boardSize = 256)
+      : card(clock, boardSize), connector(card), context{view, connector, clock} {}
+
+  // Requests that reached the driver, in order, optionally for one device only.
+  std::vector<simcard::Transaction> Requests(int device = -1) const;
+
+  simcard::VirtualClock clock;
+  simcard::SimCard card;
+  simcard::SimConnector connector;
+  RecordingView view;
+  TransferContext context;
+};
+
+// Bytes that differ from their neighbours at every address.
+std::vector<std::uint8_t> DistinctBytes(std::size_t count, std::uint8_t seed = 0);

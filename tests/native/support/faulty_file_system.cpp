@@ -1,0 +1,69 @@
+#include "support/faulty_file_system.h"
+
+namespace {
+
+using Op = FaultyFileSystem::Op;
+
+class FaultyFile final : public File {
+ public:
+  FaultyFile(std::unique_ptr<File> real, FaultyFileSystem& faults)
+      : real_(std::move(real)), faults_(faults) {}
+
+  std::optional<std::size_t> Read(std::span<std::uint8_t> out) override {
+    if (faults_.Strike(Op::Read)) return std::nullopt;
+    return real_->Read(out);
+  }
+  bool Write(std::span<const std::uint8_t> data) override {
+    return !faults_.Strike(Op::Write) && real_->Write(data);
+  }
+  bool SeekTo(std::uint64_t offset) override {
+    return !faults_.Strike(Op::Seek) && real_->SeekTo(offset);
+  }
+  std::optional<std::uint64_t> Length() override {
+    if (faults_.Strike(Op::Length)) return std::nullopt;
+    return real_->Length();
+  }
+  bool FlushToDisk() override { return !faults_.Strike(Op::Flush) && real_->FlushToDisk(); }
+
+ private:
+  std::unique_ptr<File> real_;
+  FaultyFileSystem& faults_;
+};
+
+std::unique_ptr<File> Wrap(std::unique_ptr<File> real, FaultyFileSystem& faults) {
+  if (!real) return nullptr;
+  return std::make_unique<FaultyFile>(std::move(real), faults);
+}
+
+}  // namespace
+
+bool FaultyFileSystem::Strike(Op op) {
+  const std::size_t number = ++counts_[static_cast<int>(op)];
+  if (op != failOp_ || number != failNumber_) return false;
+  failed_ = true;
+  return true;
+}
+
+std::unique_ptr<File> FaultyFileSystem::OpenForReading(const FilePath& path) {
+  if (Strike(Op::Open)) return nullptr;
+  return Wrap(real_.OpenForReading(path), *this);
+}
+
+bool FaultyFileSystem::ProbeWritable(const FilePath& path, bool& created) {
+  created = false;
+  return !Strike(Op::Probe) && real_.ProbeWritable(path, created);
+}
+
+std::unique_ptr<File> FaultyFileSystem::CreateTemporaryBeside(const FilePath& target,
+                                                              FilePath& tempPath) {
+  if (Strike(Op::CreateTemp)) return nullptr;
+  return Wrap(real_.CreateTemporaryBeside(target, tempPath), *this);
+}
+
+bool FaultyFileSystem::Replace(const FilePath& source, const FilePath& target) {
+  return !Strike(Op::Replace) && real_.Replace(source, target);
+}
+
+bool FaultyFileSystem::Remove(const FilePath& path) {
+  return !Strike(Op::Remove) && real_.Remove(path);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include <cstddef>
+#include <memory>
+
+#include "common/file.h"
+
+// Passes every call to the real file services, except that the N-th
+// operation of a chosen kind fails (counted from 1 across all files).
+class FaultyFileSystem final : public FileSystem {
+ public:
+  enum class Op { Read, Write, Seek, Length, Flush, Open, Probe, CreateTemp, Replace, Remove };
+  static constexpr int kOpCount = 10;
+
+  explicit FaultyFileSystem(FileSystem& real) : real_(real) {}
+
+  void FailAt(Op op, std::size_t number) {
+    failOp_ = op;
+    failNumber_ = number;
+  }
+  std::size_t Count(Op op) const { return counts_[static_cast<int>(op)]; }
+  bool Failed() const { return failed_; }
+  // True when this operation is the one to fail; counts it either way.
+  bool Strike(Op op);
+
+  std::unique_ptr<File> OpenForReading(const FilePath& path) override;
+  bool ProbeWritable(const FilePath& path, bool& created) override;
+  std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override;
+  bool Replace(const FilePath& source, const FilePath& target) override;
+  bool Remove(const FilePath& path) override;
+
+ private:
+  FileSystem& real_;
+  std::size_t counts_[kOpCount] = {};
+  Op failOp_ = Op::Read;
+  std::size_t failNumber_ = 0;
+  bool failed_ = false;
+};

@@ -1,0 +1,44 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "common/transfer_view.h"
+
+// A TransferView that remembers every call, in order, and the state a real
+// dialog would be left in.
+class RecordingView final : public TransferView {
+ public:
+  enum class Kind { Status, Range, Pos, Enable, Error, Notice, Plain };
+  struct Event {
+    Kind kind;
+    std::string text;
+    std::string caption;
+    std::int64_t value = 0;
+  };
+
+  void SetStatusText(const std::string& text) override;
+  void SetProgressRange(std::int32_t n) override;
+  void SetProgressPos(std::int32_t p) override;
+  void EnableCommands(bool on) override;
+  void ShowError(const std::string& text) override;
+  void ShowNotice(const std::string& text) override;
+  void ShowPlainMessage(const std::string& text, const std::string& caption) override;
+
+  const std::vector<Event>& Events() const { return events_; }
+  // The texts of the message boxes in order, each as "error: ...",
+  // "notice: ..." or "plain[caption]: ...".
+  std::vector<std::string> Messages() const;
+  // The status line and message boxes in order, as above plus "status: ...".
+  std::vector<std::string> StatusAndMessages() const;
+  std::vector<std::int64_t> Positions() const;
+
+  std::string status = "Read/write status";
+  std::int64_t range = 100;
+  std::int64_t position = 0;
+  bool commandsEnabled = true;
+
+ private:
+  std::vector<Event> events_;
+};
