@@ -99,7 +99,7 @@ TEST(SimCardFolder, LogIsAppendedAsOneLinePerTransaction) {
   CardLine line(bench);
   ASSERT_TRUE(line.Set(kBoardEepromAddress, {0x05}, {0x5A}));
   bench.clock.Advance(1000);
-  EXPECT_FALSE(line.Get(kBoardEepromAddress, {0x05, 0x00}, 2));
+  EXPECT_FALSE(line.Set(kBoardEepromAddress, {0x06}, {0xA5}));
   ASSERT_TRUE(simcard::AppendLog(bench.card.Log(), temp / "log.txt"));
 
   bench.card.ChDecRegister(0x3C) = 0xC3;
@@ -108,7 +108,7 @@ TEST(SimCardFolder, LogIsAppendedAsOneLinePerTransaction) {
 
   EXPECT_EQ(ReadText(temp / "log.txt"),
             "n=1 t=0 SET dev=A0 sub=05 len=1 data=5A result=0x00000000 note=\n"
-            "n=2 t=1000 GET dev=A0 sub=0500 len=2 data= result=0x80004005 note=not acknowledged: "
+            "n=2 t=1000 SET dev=A0 sub=06 len=1 data=A5 result=0x80004005 note=not acknowledged: "
             "EEPROM busy: write cycle running (1000 us since the last write)\n"
             "n=3 t=1000 GET dev=10 sub=3C len=1 data=C3 result=0x00000000 note=\n");
 }
