@@ -1,0 +1,114 @@
+#include <windows.h>
+
+#include <algorithm>
+#include <limits>
+#include <string>
+
+#include "common/file.h"
+#include "common/win32_handle.h"
+
+namespace {
+
+constexpr DWORD kNoSharing = 0;
+// Largest piece one ReadFile or WriteFile is given.
+constexpr std::size_t kMaxPiece = std::numeric_limits<DWORD>::max();
+
+Win32Handle Create(const FilePath& path, DWORD access, DWORD disposition) {
+  return Win32Handle(CreateFileW(path.c_str(), access, kNoSharing, nullptr, disposition,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+class Win32File final : public File {
+ public:
+  explicit Win32File(Win32Handle handle) : handle_(std::move(handle)) {}
+
+  std::optional<std::size_t> Read(std::span<std::uint8_t> out) override {
+    DWORD read = 0;
+    const DWORD wanted = static_cast<DWORD>(std::min(out.size(), kMaxPiece));
+    if (!ReadFile(handle_.Get(), out.data(), wanted, &read, nullptr)) return std::nullopt;
+    return read;
+  }
+
+  bool Write(std::span<const std::uint8_t> data) override {
+    while (!data.empty()) {
+      DWORD written = 0;
+      const DWORD piece = static_cast<DWORD>(std::min(data.size(), kMaxPiece));
+      if (!WriteFile(handle_.Get(), data.data(), piece, &written, nullptr) || written == 0) {
+        return false;
+      }
+      data = data.subspan(written);
+    }
+    return true;
+  }
+
+  bool SeekTo(std::uint64_t offset) override {
+    LARGE_INTEGER position;
+    position.QuadPart = static_cast<LONGLONG>(offset);
+    return SetFilePointerEx(handle_.Get(), position, nullptr, FILE_BEGIN) != FALSE;
+  }
+
+  std::optional<std::uint64_t> Length() override {
+    LARGE_INTEGER size;
+    if (!GetFileSizeEx(handle_.Get(), &size)) return std::nullopt;
+    return static_cast<std::uint64_t>(size.QuadPart);
+  }
+
+  bool FlushToDisk() override { return FlushFileBuffers(handle_.Get()) != FALSE; }
+
+ private:
+  Win32Handle handle_;
+};
+
+// "<name>.<process>-<attempt>.tmp" beside target.
+FilePath TemporaryName(const FilePath& target, unsigned attempt) {
+  FilePath name = target;
+  name += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
+  return name;
+}
+
+class Win32FileSystem final : public FileSystem {
+ public:
+  std::unique_ptr<File> OpenForReading(const FilePath& path) override {
+    Win32Handle handle = Create(path, GENERIC_READ, OPEN_EXISTING);
+    if (!handle) return nullptr;
+    return std::make_unique<Win32File>(std::move(handle));
+  }
+
+  bool ProbeWritable(const FilePath& path, bool& created) override {
+    // OPEN_ALWAYS never empties an existing file.
+    const Win32Handle handle = Create(path, GENERIC_WRITE, OPEN_ALWAYS);
+    if (!handle) return false;
+    created = GetLastError() != ERROR_ALREADY_EXISTS;
+    return true;
+  }
+
+  std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override {
+    for (unsigned attempt = 0; attempt < kMaxAttempts; ++attempt) {
+      const FilePath candidate = TemporaryName(target, attempt);
+      Win32Handle handle = Create(candidate, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
+      if (handle) {
+        tempPath = candidate;
+        return std::make_unique<Win32File>(std::move(handle));
+      }
+      const DWORD error = GetLastError();
+      if (error != ERROR_FILE_EXISTS && error != ERROR_ALREADY_EXISTS) return nullptr;
+    }
+    return nullptr;
+  }
+
+  bool Replace(const FilePath& source, const FilePath& target) override {
+    return MoveFileExW(source.c_str(), target.c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  }
+
+  bool Remove(const FilePath& path) override { return DeleteFileW(path.c_str()) != FALSE; }
+
+ private:
+  static constexpr unsigned kMaxAttempts = 1000;
+};
+
+}  // namespace
+
+std::unique_ptr<FileSystem> MakeNativeFileSystem() {
+  return std::make_unique<Win32FileSystem>();
+}

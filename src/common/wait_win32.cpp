@@ -1,0 +1,91 @@
+#include <windows.h>
+#include <mmsystem.h>
+
+#include <cstdint>
+
+#include "common/waiter.h"
+#include "common/win32_handle.h"
+
+#ifndef CREATE_WAITABLE_TIMER_HIGH_RESOLUTION
+#define CREATE_WAITABLE_TIMER_HIGH_RESOLUTION 0x00000002
+#endif
+
+namespace {
+
+std::int64_t PerformanceCounter() {
+  LARGE_INTEGER now;
+  QueryPerformanceCounter(&now);
+  return now.QuadPart;
+}
+
+std::int64_t PerformanceFrequency() {
+  LARGE_INTEGER frequency;
+  QueryPerformanceFrequency(&frequency);
+  return frequency.QuadPart;
+}
+
+// Sleeps on a waitable timer for most of the time and spins through the
+// rest against the performance counter: Sleep alone overshoots by up to a
+// scheduler tick and a timer alone may fire a little early.
+class PreciseWaiter final : public Waiter {
+ public:
+  PreciseWaiter() : frequency_(PerformanceFrequency()) {
+    timer_ = Win32Handle(CreateWaitableTimerExW(
+        nullptr, nullptr,
+        CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
+        TIMER_ALL_ACCESS));
+    if (!timer_) {
+      // Older systems: a normal timer at a raised system timer resolution.
+      periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+      timer_ = Win32Handle(CreateWaitableTimerExW(
+          nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET, TIMER_ALL_ACCESS));
+      spinMicros_ = kCoarseSpinMicros;
+    }
+  }
+  ~PreciseWaiter() override {
+    if (periodRaised_) timeEndPeriod(1);
+  }
+  PreciseWaiter(const PreciseWaiter&) = delete;
+  PreciseWaiter& operator=(const PreciseWaiter&) = delete;
+
+  void WaitMilliseconds(std::uint32_t ms) override {
+    // Rounded up, so that the deadline is never before the time asked for.
+    const std::int64_t ticks = (static_cast<std::int64_t>(ms) * frequency_ + 999) / 1000;
+    const std::int64_t deadline = PerformanceCounter() + ticks;
+    SleepUntilShortlyBefore(deadline);
+    while (PerformanceCounter() < deadline) YieldProcessor();
+  }
+
+ private:
+  static constexpr std::int64_t kFineSpinMicros = 1000;
+  static constexpr std::int64_t kCoarseSpinMicros = 2000;
+
+  std::int64_t MicrosUntil(std::int64_t deadline) const {
+    return (deadline - PerformanceCounter()) * 1000000 / frequency_;
+  }
+
+  void SleepUntilShortlyBefore(std::int64_t deadline) {
+    const std::int64_t sleepMicros = MicrosUntil(deadline) - spinMicros_;
+    if (sleepMicros <= 0) return;
+    if (timer_) {
+      LARGE_INTEGER due;
+      due.QuadPart = -sleepMicros * 10;  // relative, in 100 ns units
+      if (SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE) &&
+          WaitForSingleObject(timer_.Get(), INFINITE) == WAIT_OBJECT_0) {
+        return;
+      }
+    }
+    Sleep(static_cast<DWORD>(sleepMicros / 1000));
+  }
+
+  std::int64_t frequency_;
+  Win32Handle timer_;
+  bool periodRaised_ = false;
+  std::int64_t spinMicros_ = kFineSpinMicros;
+};
+
+}  // namespace
+
+std::unique_ptr<Waiter> MakePreciseWaiter() {
+  return std::make_unique<PreciseWaiter>();
+}

@@ -1,0 +1,161 @@
+#include "device/filter_connection.h"
+
+#include <ks.h>
+#include <ksproxy.h>
+#include <oleauto.h>
+
+#include <memory>
+#include <utility>
+
+#include "common/transfer_view.h"
+
+using Microsoft::WRL::ComPtr;
+
+namespace {
+
+template <class T>
+void** OutPointer(ComPtr<T>& pointer) {
+  return reinterpret_cast<void**>(pointer.ReleaseAndGetAddressOf());
+}
+
+// A VARIANT that is cleared however the scope is left.
+class ScopedVariant {
+ public:
+  ScopedVariant() { VariantInit(&value_); }
+  ~ScopedVariant() { VariantClear(&value_); }
+  ScopedVariant(const ScopedVariant&) = delete;
+  ScopedVariant& operator=(const ScopedVariant&) = delete;
+
+  VARIANT* Get() { return &value_; }
+  const VARIANT* operator->() const { return &value_; }
+
+ private:
+  VARIANT value_;
+};
+
+// The whole string (embedded nulls included) in the ANSI code page.
+std::string ToAnsi(BSTR text) {
+  const int wideLength = static_cast<int>(SysStringLen(text));
+  if (wideLength == 0) return {};
+  const int length = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
+  if (length <= 0) return {};
+  std::string converted(static_cast<std::size_t>(length), '\0');
+  WideCharToMultiByte(CP_ACP, 0, text, wideLength, converted.data(), length, nullptr, nullptr);
+  return converted;
+}
+
+ComPtr<IEnumMoniker> EnumerateCategory(REFGUID category, TransferView& view) {
+  ComPtr<ICreateDevEnum> devices;
+  if (CoCreateInstance(kClsidSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kIidCreateDevEnum,
+                       OutPointer(devices)) != S_OK) {
+    view.ShowError("FindFilterByName: Couldn't create device enumerator!");
+    return nullptr;
+  }
+  ComPtr<IEnumMoniker> monikers;
+  // An empty category answers S_FALSE without an enumerator.
+  if (devices->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK) {
+    view.ShowError("FindFilterByName: Couldn't find enumerator!");
+    return nullptr;
+  }
+  return monikers;
+}
+
+enum class NameRead { Matches, Differs, Failed };
+
+NameRead CompareFriendlyName(IMoniker& moniker, const std::string& name, TransferView& view) {
+  ComPtr<IPropertyBag> properties;
+  if (moniker.BindToStorage(nullptr, nullptr, kIidPropertyBag, OutPointer(properties)) != S_OK) {
+    view.ShowError("FindFilterByName: BindToStorage failed!");
+    return NameRead::Failed;
+  }
+  ScopedVariant friendlyName;
+  const HRESULT read = properties->Read(L"FriendlyName", friendlyName.Get(), nullptr);
+  properties.Reset();
+  // Devices without a readable name are passed over.
+  if (FAILED(read) || friendlyName->vt != VT_BSTR) return NameRead::Differs;
+  return ToAnsi(friendlyName->bstrVal) == name ? NameRead::Matches : NameRead::Differs;
+}
+
+}  // namespace
+
+ComPtr<IBaseFilter> FindFilterByName(REFGUID category, const std::string& name,
+                                     TransferView& view) {
+  const ComPtr<IEnumMoniker> monikers = EnumerateCategory(category, view);
+  if (!monikers) return nullptr;
+
+  monikers->Reset();
+  ComPtr<IBaseFilter> found;
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    const NameRead compared = CompareFriendlyName(*moniker.Get(), name, view);
+    if (compared == NameRead::Failed) return nullptr;
+    if (compared == NameRead::Differs) continue;
+    ComPtr<IBaseFilter> filter;
+    if (moniker->BindToObject(nullptr, nullptr, kIidBaseFilter, OutPointer(filter)) != S_OK) {
+      view.ShowError("FindFilterByName: BindToObject failed!");
+      return nullptr;
+    }
+    // Several devices may bear the name: the last one enumerated is used.
+    found = std::move(filter);
+  }
+  return found;
+}
+
+namespace {
+
+// The control interface together with what keeps it reachable; members go in
+// reverse order, the interface first and the graph last.
+class FilterControl final : public KsControl {
+ public:
+  FilterControl(ComPtr<IGraphBuilder> graph, ComPtr<IBaseFilter> filter, ComPtr<IKsControl> control)
+      : graph_(std::move(graph)), filter_(std::move(filter)), control_(std::move(control)) {}
+
+  KsResult KsProperty(void* property, std::uint32_t propertyLength, void* data,
+                      std::uint32_t dataLength, std::uint32_t* bytesReturned) override {
+    ULONG returned = bytesReturned != nullptr ? *bytesReturned : 0;
+    const HRESULT result = control_->KsProperty(static_cast<PKSPROPERTY>(property), propertyLength,
+                                                data, dataLength, &returned);
+    if (bytesReturned != nullptr) *bytesReturned = returned;
+    return result;
+  }
+
+ private:
+  ComPtr<IGraphBuilder> graph_;
+  ComPtr<IBaseFilter> filter_;
+  ComPtr<IKsControl> control_;
+};
+
+constexpr wchar_t kCaptureFilterWideName[] = L"713x BDA Analog Capture";
+
+}  // namespace
+
+I2CControl OpenI2CControl(TransferView& view) {
+  // Balanced by nothing: the thread stays initialised for the next connection.
+  (void)CoInitialize(nullptr);
+
+  ComPtr<IGraphBuilder> graph;
+  if (CoCreateInstance(kClsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER, kIidGraphBuilder,
+                       OutPointer(graph)) != S_OK) {
+    view.ShowError("Couldn't create graph builder instance!");
+    return nullptr;
+  }
+  ComPtr<IBaseFilter> filter = FindFilterByName(kCaptureCategory, kCaptureFilterName, view);
+  if (!filter) {
+    view.ShowError("Couldn't find AnalogCaptureFilter!");
+    return nullptr;
+  }
+  if (graph->AddFilter(filter.Get(), kCaptureFilterWideName) != S_OK) {
+    view.ShowError("Couldn't add the AnalogCaptureFilter to the graph object!");
+    return nullptr;
+  }
+  ComPtr<IKsControl> control;
+  if (filter->QueryInterface(kIidKsControl, OutPointer(control)) != S_OK) {
+    view.ShowError("Couldn't get interface handle!");
+    return nullptr;
+  }
+  return std::make_unique<FilterControl>(std::move(graph), std::move(filter), std::move(control));
+}
+
+I2CControl FilterConnector::OpenI2CControl(TransferView& view) {
+  return ::OpenI2CControl(view);
+}
