@@ -1,0 +1,55 @@
+#include "simcard/com/card_session.h"
+
+#include <string>
+#include <utility>
+
+#include "simcard/card_config.h"
+#include "simcard/com/card_folder.h"
+#include "simcard/transaction_log_file.h"
+
+namespace simcard::com {
+
+std::unique_ptr<CardSession> CardSession::Open() {
+  auto clock = std::make_unique<SteadyCardClock>();
+  std::optional<std::filesystem::path> folder = CardFolder();
+  if (!folder) {
+    auto card = std::make_unique<SimCard>(*clock);
+    return std::make_unique<CardSession>(std::move(card), std::nullopt, std::move(clock));
+  }
+  std::string error;
+  std::unique_ptr<SimCard> card = OpenCardFolder(*clock, *folder, error);
+  if (!card) {
+    AppendModuleNote("open failed: " + error);
+    return nullptr;
+  }
+  return std::make_unique<CardSession>(std::move(card), std::move(folder), std::move(clock));
+}
+
+CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::filesystem::path> folder,
+                         std::unique_ptr<SteadyCardClock> clock)
+    : clock_(std::move(clock)), card_(std::move(card)), folder_(std::move(folder)) {}
+
+KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
+                                 std::uint32_t dataLength, std::uint32_t* bytesReturned) {
+  const KsResult result =
+      card_->KsProperty(property, propertyLength, data, dataLength, bytesReturned);
+  RecordInFolder();
+  return result;
+}
+
+void CardSession::RecordInFolder() {
+  if (!folder_) return;
+  const std::vector<Transaction>& log = card_->Log();
+  bool wrote = false;
+  for (std::size_t i = logged_; i < log.size(); ++i) {
+    wrote = wrote ||
+            (log[i].wellFormed && log[i].kind == TransactionKind::Set && log[i].result == kKsOk);
+  }
+  AppendLog(log, *folder_ / kLogFileName, logged_);
+  logged_ = log.size();
+  // Like a real card, the content survives the process; a failed save is
+  // noted rather than turned into a bus error the driver never reports.
+  if (wrote && !card_->SaveTo(*folder_)) AppendModuleNote("save failed");
+}
+
+}  // namespace simcard::com

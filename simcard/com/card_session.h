@@ -1,0 +1,41 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <optional>
+
+#include "common/i2c_control.h"
+#include "simcard/sim_card.h"
+#include "simcard/steady_card_clock.h"
+
+namespace simcard::com {
+
+// The card behind one filter object: opened from the card's folder when the
+// object is made, saved there after every write it carries out, its
+// transactions appended to the folder's log as they happen. Without a folder
+// the card is an erased one that lives in memory only.
+class CardSession {
+ public:
+  // Nothing when the folder's card can't be opened (the reason goes to com.log).
+  static std::unique_ptr<CardSession> Open();
+
+  CardSession(std::unique_ptr<SimCard> card, std::optional<std::filesystem::path> folder,
+              std::unique_ptr<SteadyCardClock> clock);
+  CardSession(const CardSession&) = delete;
+  CardSession& operator=(const CardSession&) = delete;
+
+  KsResult KsProperty(void* property, std::uint32_t propertyLength, void* data,
+                      std::uint32_t dataLength, std::uint32_t* bytesReturned);
+
+ private:
+  void RecordInFolder();
+
+  std::unique_ptr<SteadyCardClock> clock_;
+  std::unique_ptr<SimCard> card_;
+  std::optional<std::filesystem::path> folder_;
+  std::size_t logged_ = 0;
+};
+
+}  // namespace simcard::com

@@ -1,0 +1,61 @@
+// The DLL's entry points.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <string>
+#include <vector>
+
+#include "simcard/com/com_module.h"
+#include "simcard/com/registration.h"
+#include "simcard/com/sim_filter_classes.h"
+
+namespace {
+
+std::wstring ThisModulePath() {
+  HMODULE self = nullptr;
+  GetModuleHandleExW(
+      GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
+      reinterpret_cast<LPCWSTR>(&ThisModulePath), &self);
+  std::vector<wchar_t> path(MAX_PATH);
+  for (;;) {
+    const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
+    if (length == 0) return {};
+    if (length < path.size()) return std::wstring(path.data(), length);
+    path.resize(path.size() * 2);
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+STDAPI DllGetClassObject(REFCLSID clsid, REFIID iid, LPVOID* out) {
+  return simcard::com::GetFilterClassObject(clsid, iid, out);
+}
+
+STDAPI DllCanUnloadNow() {
+  const simcard::com::ModuleCounts counts = simcard::com::CurrentCounts();
+  return counts.objects == 0 && counts.locks == 0 ? S_OK : S_FALSE;
+}
+
+STDAPI DllRegisterServer() {
+  const std::wstring path = ThisModulePath();
+  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+  return simcard::com::RegisterSimCard(path);
+}
+
+STDAPI DllUnregisterServer() {
+  return simcard::com::UnregisterSimCard();
+}
+
+// For tests: the objects alive in this DLL and the references held on them.
+STDAPI SimCardComCounts(LONG* objects, LONG* references) {
+  if (objects == nullptr || references == nullptr) return E_POINTER;
+  const simcard::com::ModuleCounts counts = simcard::com::CurrentCounts();
+  *objects = counts.objects;
+  *references = counts.references;
+  return S_OK;
+}
+
+}  // extern "C"

@@ -1,0 +1,56 @@
+#pragma once
+
+// The capture category as one test sees it: device entries of its own under
+// HKCR\CLSID\{category}\Instance, and classes served from the test process.
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+#include "simcard/com/sim_filter_classes.h"
+
+// Sets aside the category's existing device entries for the test's lifetime
+// and removes what the test added when it goes, putting the old ones back.
+class CaptureDevices {
+ public:
+  CaptureDevices();
+  ~CaptureDevices();
+  CaptureDevices(const CaptureDevices&) = delete;
+  CaptureDevices& operator=(const CaptureDevices&) = delete;
+
+  // An entry with a string FriendlyName and the CLSID to bind to.
+  void Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid);
+  // An entry whose FriendlyName is absent (or, with a value, a number).
+  void AddWithoutName(const GUID& entry, const CLSID& clsid);
+  void AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid);
+
+ private:
+  struct Value {
+    std::wstring name;
+    DWORD type;
+    std::vector<BYTE> data;
+  };
+  struct Entry {
+    std::wstring name;
+    std::vector<Value> values;
+  };
+
+  std::vector<Entry> setAside_;
+};
+
+// Serves filters of kind under clsid from this process while it lives.
+class ServedClass {
+ public:
+  ServedClass(const CLSID& clsid, simcard::com::FilterKind kind);
+  ~ServedClass();
+  ServedClass(const ServedClass&) = delete;
+  ServedClass& operator=(const ServedClass&) = delete;
+
+ private:
+  DWORD cookie_ = 0;
+};
+
+// The CLSID values of the category's entries, in the order the system
+// device enumerator yields them.
+std::vector<CLSID> EnumeratedClasses();
