@@ -69,7 +69,9 @@ class PosixFile final : public File {
 
 std::string TemporaryName(const FilePath& target) {
   std::random_device random;
-  return "." + target.filename().string() + "." + std::to_string(random()) + ".tmp";
+  std::string name(".");
+  name.append(target.filename().string()).append(".").append(std::to_string(random()));
+  return name.append(".tmp");
 }
 
 class PosixFileSystem final : public FileSystem {
