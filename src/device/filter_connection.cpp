@@ -52,8 +52,10 @@ ComPtr<IEnumMoniker> EnumerateCategory(REFGUID category, TransferView& view) {
     return nullptr;
   }
   ComPtr<IEnumMoniker> monikers;
+  const HRESULT created = devices->CreateClassEnumerator(category, monikers.GetAddressOf(), 0);
+  devices.Reset();
   // An empty category answers S_FALSE without an enumerator.
-  if (devices->CreateClassEnumerator(category, monikers.ReleaseAndGetAddressOf(), 0) != S_OK) {
+  if (created != S_OK) {
     view.ShowError("FindFilterByName: Couldn't find enumerator!");
     return nullptr;
   }

@@ -1,0 +1,117 @@
+// Board EEPROM transfers end to end: the real lookup through Wine's device
+// enumerator and filter graph to the simulated card's DLL registered in the
+// prefix, with the real 20 ms pacing.
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "common/transfer_context.h"
+#include "common/waiter.h"
+#include "device/filter_connection.h"
+#include "eeprom/board_eeprom.h"
+#include "simcard/com/card_folder.h"
+#include "support/recording_view.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+Bytes Pattern(std::size_t count) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
+  return bytes;
+}
+
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+  std::vector<std::string> lines;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+bool Contains(const std::string& text, const std::string& part) {
+  return text.find(part) != std::string::npos;
+}
+
+class BoardTransfer : public testing::Test {
+ protected:
+  void SetUp() override {
+    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    SetEnvironmentVariableW(simcard::com::kCardFolderVariable, card.path().c_str());
+  }
+  void TearDown() override {
+    SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
+    CoUninitialize();
+  }
+
+  // The card's DLL served the connection and has nothing left alive.
+  static void ExpectDllReleasedEverything() {
+    const HMODULE dll = GetModuleHandleW(L"simcard_com.dll");
+    ASSERT_NE(dll, nullptr) << "the card's DLL was not used";
+    using Counts = HRESULT(WINAPI*)(LONG*, LONG*);
+    const auto counts =
+        reinterpret_cast<Counts>(reinterpret_cast<void*>(GetProcAddress(dll, "SimCardComCounts")));
+    ASSERT_NE(counts, nullptr);
+    LONG objects = -1;
+    LONG references = -1;
+    ASSERT_EQ(counts(&objects, &references), S_OK);
+    EXPECT_EQ(objects, 0);
+    EXPECT_EQ(references, 0);
+  }
+
+  std::vector<std::string> Log() const { return Lines(card / "log.txt"); }
+
+  TempFolder card;
+  RecordingView view;
+  FilterConnector connector;
+  std::unique_ptr<Waiter> waiter = MakePreciseWaiter();
+  TransferContext context{view, connector, *waiter};
+};
+
+TEST_F(BoardTransfer, AReadReturnsTheCardsStoredImage) {
+  const Bytes image = Pattern(256);
+  WriteWholeFile(card / "board.bin", image);
+
+  Bytes buffer(256);
+  ASSERT_TRUE(ReadBoardEEPROM(context, buffer, 256)) << testing::PrintToString(view.Messages());
+  EXPECT_EQ(buffer, image);
+  EXPECT_EQ(view.Messages(), std::vector<std::string>{});
+  EXPECT_EQ(view.position, 256);
+
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 32u);
+  EXPECT_TRUE(Contains(log[0], " GET dev=A0 sub=0000 len=8 ")) << log[0];
+  EXPECT_TRUE(Contains(log[31], " GET dev=A0 sub=F800 len=8 ")) << log[31];
+  ExpectDllReleasedEverything();
+  const std::vector<std::string> notes = Lines(card / "com.log");
+  ASSERT_FALSE(notes.empty());
+  EXPECT_TRUE(Contains(notes.back(), "released objects=0 references=0")) << notes.back();
+}
+
+TEST_F(BoardTransfer, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFolder) {
+  const Bytes data = Pattern(256);
+  ASSERT_TRUE(WriteBoardEEPROM(context, data, 256, 256, 16))
+      << testing::PrintToString(view.Messages());
+  EXPECT_EQ(view.Messages(), std::vector<std::string>{});
+  EXPECT_EQ(view.position, 256);
+
+  // The card started erased; the PCI configuration area stays as it was.
+  Bytes expected = data;
+  std::fill(expected.begin(), expected.begin() + 16, 0xFF);
+  EXPECT_EQ(ReadWholeFile(card / "board.bin"), expected);
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 240u);
+  EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=73 ")) << log[0];
+  for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
+  ExpectDllReleasedEverything();
+}
+
+}  // namespace

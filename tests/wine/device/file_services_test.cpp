@@ -1,0 +1,77 @@
+// The Win32 file services: sharing, creation and replacement as the
+// commands rely on them.
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <memory>
+#include <vector>
+
+#include "common/file.h"
+#include "support/temp_folder.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+
+class FileServices : public testing::Test {
+ protected:
+  TempFolder folder;
+  std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
+};
+
+TEST_F(FileServices, ProbingCreatesAMissingFileAndLeavesAnExistingOneIntact) {
+  const FilePath path = folder.path() / L"neu-\u00e9t\u00e9.bin";
+  bool created = false;
+  ASSERT_TRUE(files->ProbeWritable(path, created));
+  EXPECT_TRUE(created);
+  EXPECT_TRUE(std::filesystem::exists(path));
+
+  WriteWholeFile(path, {1, 2, 3});
+  ASSERT_TRUE(files->ProbeWritable(path, created));
+  EXPECT_FALSE(created);
+  EXPECT_EQ(ReadWholeFile(path), (Bytes{1, 2, 3}));
+}
+
+TEST_F(FileServices, AnOpenFileIsNotShared) {
+  const FilePath path = folder / "image.bin";
+  WriteWholeFile(path, {9, 8, 7, 6});
+  const std::unique_ptr<File> file = files->OpenForReading(path);
+  ASSERT_NE(file, nullptr);
+
+  bool created = true;
+  EXPECT_EQ(files->OpenForReading(path), nullptr);
+  EXPECT_FALSE(files->ProbeWritable(path, created));
+
+  Bytes read(8);
+  EXPECT_EQ(file->Length(), 4u);
+  ASSERT_TRUE(file->SeekTo(1));
+  EXPECT_EQ(file->Read(read), 3u);
+  EXPECT_EQ(Bytes(read.begin(), read.begin() + 3), (Bytes{8, 7, 6}));
+  EXPECT_EQ(file->Read(read), 0u);
+}
+
+TEST_F(FileServices, ATemporaryFileBesideTheTargetReplacesItInOneStep) {
+  const FilePath target = folder / "board.bin";
+  WriteWholeFile(target, {1});
+  FilePath first;
+  FilePath second;
+  {
+    const std::unique_ptr<File> temporary = files->CreateTemporaryBeside(target, first);
+    ASSERT_NE(temporary, nullptr);
+    const std::unique_ptr<File> other = files->CreateTemporaryBeside(target, second);
+    ASSERT_NE(other, nullptr);
+    EXPECT_NE(first, second);
+    EXPECT_EQ(first.parent_path(), target.parent_path());
+    ASSERT_TRUE(temporary->Write(Bytes{4, 5, 6}));
+    ASSERT_TRUE(temporary->FlushToDisk());
+  }
+  ASSERT_TRUE(files->Replace(first, target));
+  EXPECT_EQ(ReadWholeFile(target), (Bytes{4, 5, 6}));
+  EXPECT_FALSE(std::filesystem::exists(first));
+
+  EXPECT_TRUE(files->Remove(second));
+  EXPECT_FALSE(files->Remove(second));
+}
+
+}  // namespace
