@@ -1,0 +1,225 @@
+// Fails every single I2C transaction of the four transfers as the commands
+// run them, once with a failure code and once with a positive success code
+// other than S_OK, and checks what the operator sees and what is left on the
+// card and on disk.
+#include <gtest/gtest.h>
+
+#include <iostream>
+
+#include "support/command_bench.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+
+constexpr std::size_t kPreparation = 3;
+constexpr std::size_t kPages = 512;
+constexpr std::size_t kDspTransactions = kPreparation + kPages + 2;
+
+Bytes DspImage32767() {
+  Bytes bytes = DistinctBytes(32767, 11);
+  const std::size_t words = (32767 - 11) / 2;
+  bytes[3] = static_cast<std::uint8_t>(words >> 8);
+  bytes[4] = static_cast<std::uint8_t>(words & 0xFF);
+  bytes[5] = 0x41;
+  bytes[6] = 0x80;
+  bytes[7 + 2 * words] = 0;
+  bytes[8 + 2 * words] = 0;
+  return bytes;
+}
+
+Bytes Inverted(const Bytes& bytes, std::size_t size) {
+  Bytes out(size, 0x00);
+  for (std::size_t i = 0; i < size; ++i)
+    out[i] = static_cast<std::uint8_t>(~(i < bytes.size() ? bytes[i] : 0xFF));
+  return out;
+}
+
+// What the operator must see, and how far the transfer got, when transaction
+// n fails.
+struct Outcome {
+  Strings shown;             // status lines and message boxes in order
+  std::size_t requests = 0;  // transactions sent in all
+  bool succeeded = false;    // the command's own result
+  bool restored = true;      // channel decoder back as it was
+};
+
+// The DSP transfers share their shape: preparation, pages, restore.
+Outcome DspOutcome(std::size_t n, bool write) {
+  const std::string start =
+      write ? "status: Programming the EEPROM..." : "status: Reading from DSP-EEPROM...";
+  const std::string failed = write ? "status: Writing to EEPROM failed!!!"
+                                   : "status: Reading out DSP EEPROM content failed!!!";
+  const std::string done = write ? "status: EEPROM content successfully written to EEPROM!"
+                                 : "status: DSP EEPROM content successfully stored to file!";
+  Outcome o;
+  if (n == 1) {
+    o.shown = {start, "error: PrepareChDecGPIO3: I2C-read from channel decoder failed!", failed};
+    o.requests = 1;
+    return o;
+  }
+  if (n <= kPreparation) {
+    // Nothing is undone after a failed preparation: a rewritten register set stays.
+    o.shown = {start, "error: PrepareChDecGPIO3: I2C-write to channel decoder failed!", failed};
+    o.requests = n;
+    o.restored = n == 2;
+    return o;
+  }
+  if (n <= kPreparation + kPages) {
+    const std::string page = std::to_string(n - kPreparation - 1);
+    o.shown = {start,
+               std::string("error: ReadEEPROM: I2C-") + (write ? "write" : "read") +
+                   " to DSP EEPROM failed (page " + page + ")!",
+               failed};
+    o.requests = n + 2;
+    return o;
+  }
+  // A failed restore shows its message; the transfer keeps its own result.
+  o.shown = {start, "error: RestoreChDecSettings: I2C-write to channel decoder failed!", done};
+  if (write)
+    o.shown.push_back(
+        "notice: Please reboot the system to feed the new settings into the channel decoder!");
+  o.requests = n;
+  o.succeeded = true;
+  o.restored = false;
+  return o;
+}
+
+Outcome BoardSaveOutcome(std::size_t n) {
+  Outcome o;
+  o.shown = {"status: Reading from Board-EEPROM...",
+             "error: ReadEEPROM: I2C-read to Board EEPROM failed",
+             "status: Reading out Board EEPROM content failed!!!"};
+  o.requests = n;
+  return o;
+}
+
+Outcome BoardWriteOutcome(std::size_t n) {
+  Outcome o;
+  o.shown = {"status: Programming the Board-EEPROM..."};
+  if (n > 256) o.shown.push_back("status: Verifying written data...");
+  o.shown.push_back(n <= 256 ? "error: ReadEEPROM: I2C-write to Board-EEPROM failed"
+                             : "error: ReadEEPROM: I2C-read to Board EEPROM failed");
+  o.shown.push_back("status: Writing to Board-EEPROM failed!!!");
+  o.requests = n;
+  return o;
+}
+
+class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
+ protected:
+  static void Count(std::size_t positions) {
+    std::cout << "swept " << positions << " failure positions\n";
+    swept_ += positions;
+  }
+  static void TearDownTestSuite() {
+    std::cout << "I2C fault sweep: " << swept_ << " failure positions swept\n";
+  }
+
+  // Checks what every command must leave behind, whatever failed.
+  static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n) {
+    EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown) << "transaction " << n;
+    EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "transaction " << n;
+    EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored) << "transaction " << n;
+    EXPECT_EQ(bench.card.connector.OpenConnections(), 0) << "transaction " << n;
+    EXPECT_TRUE(bench.view().commandsEnabled) << "transaction " << n;
+    if (!expected.succeeded) {
+      EXPECT_EQ(bench.view().position, 0) << "transaction " << n;
+    }
+  }
+
+ private:
+  static inline std::size_t swept_ = 0;
+};
+
+TEST_P(I2CFaultSweep, BoardSave) {
+  const Bytes precious = DistinctBytes(256, 99);
+  for (std::size_t n = 1; n <= 32; ++n) {
+    CommandBench bench;
+    bench.card.card.BoardEeprom() = DistinctBytes(256);
+    WriteWholeFile(bench.folder / "board.bin", precious);
+    bench.host.answer = bench.folder / "board.bin";
+    bench.card.card.FailTransaction(n, GetParam());
+    bench.Save();
+    ExpectCommonEnd(bench, BoardSaveOutcome(n), n);
+    EXPECT_EQ(ReadWholeFile(bench.folder / "board.bin"), precious) << n;
+    EXPECT_EQ(bench.folder.Names(), Strings{"board.bin"}) << n;
+  }
+  Count(32);
+}
+
+TEST_P(I2CFaultSweep, BoardWriteWithVerification) {
+  const Bytes image = DistinctBytes(256, 5);
+  const Bytes before = Inverted(image, 256);
+  for (std::size_t n = 1; n <= 256 + 32; ++n) {
+    CommandBench bench;
+    bench.card.card.BoardEeprom() = before;
+    WriteWholeFile(bench.folder / "image.bin", image);
+    bench.host.answer = bench.folder / "image.bin";
+    bench.card.card.FailTransaction(n, GetParam());
+    bench.Write();
+    ExpectCommonEnd(bench, BoardWriteOutcome(n), n);
+    const std::size_t written = std::min<std::size_t>(n - 1, 256);
+    const Bytes& eeprom = bench.card.card.BoardEeprom();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(written),
+                           eeprom.begin()))
+        << n;
+    EXPECT_TRUE(std::equal(before.begin() + static_cast<std::ptrdiff_t>(written), before.end(),
+                           eeprom.begin() + static_cast<std::ptrdiff_t>(written)))
+        << "nothing written past the failure at " << n;
+  }
+  Count(256 + 32);
+}
+
+TEST_P(I2CFaultSweep, DspSave) {
+  const Bytes precious = DistinctBytes(1000, 98);
+  for (std::size_t n = 1; n <= kDspTransactions; ++n) {
+    CommandBench bench;
+    bench.host.settings.kind = EepromKind::ChannelDecoder;
+    bench.card.card.DspEeprom() = DistinctBytes(32768, 7);
+    WriteWholeFile(bench.folder / "dsp.bin", precious);
+    bench.host.answer = bench.folder / "dsp.bin";
+    bench.card.card.FailTransaction(n, GetParam());
+    bench.Save();
+    const Outcome expected = DspOutcome(n, false);
+    ExpectCommonEnd(bench, expected, n);
+    EXPECT_EQ(ReadWholeFile(bench.folder / "dsp.bin"),
+              expected.succeeded ? DistinctBytes(32768, 7) : precious)
+        << n;
+    EXPECT_EQ(bench.folder.Names(), Strings{"dsp.bin"}) << n;
+  }
+  Count(kDspTransactions);
+}
+
+TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
+  const Bytes image = DspImage32767();
+  const Bytes before = Inverted(image, 32768);
+  for (std::size_t n = 1; n <= kDspTransactions; ++n) {
+    CommandBench bench;
+    bench.host.settings.kind = EepromKind::ChannelDecoder;
+    bench.card.card.DspEeprom() = before;
+    WriteWholeFile(bench.folder / "image.bin", image);
+    bench.host.answer = bench.folder / "image.bin";
+    bench.card.card.FailTransaction(n, GetParam());
+    bench.Write();
+    const Outcome expected = DspOutcome(n, true);
+    ExpectCommonEnd(bench, expected, n);
+    const std::size_t pages = n <= kPreparation ? 0 : std::min(n - kPreparation - 1, kPages);
+    const auto written =
+        static_cast<std::ptrdiff_t>(std::min<std::size_t>(pages * 64, image.size()));
+    const Bytes& eeprom = bench.card.card.DspEeprom();
+    EXPECT_TRUE(std::equal(image.begin(), image.begin() + written, eeprom.begin())) << n;
+    EXPECT_TRUE(std::equal(before.begin() + static_cast<std::ptrdiff_t>(pages * 64), before.end(),
+                           eeprom.begin() + static_cast<std::ptrdiff_t>(pages * 64)))
+        << "nothing written past the failure at " << n;
+  }
+  Count(kDspTransactions);
+}
+
+INSTANTIATE_TEST_SUITE_P(Codes, I2CFaultSweep, ::testing::Values(kKsFail, KsResult{1}),
+                         [](const ::testing::TestParamInfo<KsResult>& code) {
+                           return code.param == kKsFail ? std::string("FailureCode")
+                                                        : std::string("PositiveCode");
+                         });
+
+}  // namespace
