@@ -30,6 +30,10 @@ Bytes Pattern(std::size_t count) {
   return bytes;
 }
 
+Bytes BytesOf(const std::string& text) {
+  return Bytes(text.begin(), text.end());
+}
+
 std::vector<std::string> Lines(const std::filesystem::path& file) {
   std::vector<std::string> lines;
   std::ifstream in(file);
@@ -111,6 +115,32 @@ TEST_F(BoardTransfer, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFo
   ASSERT_EQ(log.size(), 240u);
   EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=73 ")) << log[0];
   for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
+  ExpectDllReleasedEverything();
+}
+
+TEST_F(BoardTransfer, ARequestTheCardFailsEndsTheReadWithItsMessage) {
+  WriteWholeFile(card / "card.txt", BytesOf("fail_transaction=3\n"));
+
+  Bytes buffer(256);
+  EXPECT_FALSE(ReadBoardEEPROM(context, buffer, 256));
+  EXPECT_EQ(view.Messages(),
+            std::vector<std::string>{"error: ReadEEPROM: I2C-read to Board EEPROM failed"});
+  EXPECT_EQ(view.position, 16);
+  EXPECT_EQ(Log().size(), 3u);
+  ExpectDllReleasedEverything();
+}
+
+TEST_F(BoardTransfer, ACardThatCannotBeOpenedIsNotFound) {
+  WriteWholeFile(card / "card.txt", BytesOf("no_such_setting=1\n"));
+
+  Bytes buffer(256);
+  EXPECT_FALSE(ReadBoardEEPROM(context, buffer, 256));
+  EXPECT_EQ(view.Messages(),
+            (std::vector<std::string>{"error: FindFilterByName: BindToObject failed!",
+                                      "error: Couldn't find AnalogCaptureFilter!"}));
+  const std::vector<std::string> notes = Lines(card / "com.log");
+  ASSERT_FALSE(notes.empty());
+  EXPECT_TRUE(Contains(notes.front(), "open failed")) << notes.front();
   ExpectDllReleasedEverything();
 }
 
