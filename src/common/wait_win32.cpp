@@ -75,7 +75,9 @@ class PreciseWaiter final : public Waiter {
         return;
       }
     }
-    Sleep(static_cast<DWORD>(sleepMicros / 1000));
+    // Without a usable timer: whole milliseconds of what is left, never more.
+    const std::int64_t leftMicros = MicrosUntil(deadline) - spinMicros_;
+    if (leftMicros >= 1000) Sleep(static_cast<DWORD>(leftMicros / 1000));
   }
 
   std::int64_t frequency_;

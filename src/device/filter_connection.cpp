@@ -88,7 +88,7 @@ ComPtr<IBaseFilter> FindFilterByName(REFGUID category, const std::string& name,
   monikers->Reset();
   ComPtr<IBaseFilter> found;
   ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK && moniker) {
     const NameRead compared = CompareFriendlyName(*moniker.Get(), name, view);
     if (compared == NameRead::Failed) return nullptr;
     if (compared == NameRead::Differs) continue;
