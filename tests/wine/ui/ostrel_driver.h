@@ -1,0 +1,126 @@
+#pragma once
+
+// Drives a running ostrel.exe from another process the way an operator
+// would, through window messages only. Nothing here blocks on the program:
+// clicks are posted and every sent message has a timeout, so a test fails
+// instead of hanging when the program is busy or stuck.
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "common/win32_handle.h"
+
+namespace ostrel_ui {
+
+inline constexpr DWORD kTimeoutMs = 15000;
+
+// Polls done() until it holds or the time is up; true when it held.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs = kTimeoutMs);
+
+// ostrel.exe beside the test program, or the one OSTREL_EXE names.
+std::wstring OstrelExePath();
+
+// A running ostrel.exe; still running when the object goes, it is ended.
+class OstrelProcess {
+ public:
+  // Starts the program and waits for its main window; environment entries
+  // ("NAME=value") are added to the test's own environment.
+  explicit OstrelProcess(const std::vector<std::wstring>& extraEnvironment = {},
+                         const std::wstring& exe = OstrelExePath());
+  ~OstrelProcess();
+  OstrelProcess(const OstrelProcess&) = delete;
+  OstrelProcess& operator=(const OstrelProcess&) = delete;
+
+  // Null when the window did not show up in time.
+  HWND MainWindow() const { return main_; }
+  DWORD Id() const { return id_; }
+  bool WaitForExit(DWORD timeoutMs = kTimeoutMs) const;
+  bool HasExited() const { return WaitForExit(0); }
+  std::optional<DWORD> ExitCode() const;
+
+  // A visible top-level window of this process with the caption, other than
+  // the main window; null when none showed up in time.
+  HWND WaitForWindow(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
+  // The visible top-level windows of this process other than the main window.
+  std::vector<HWND> OtherWindows() const;
+
+ private:
+  Win32Handle process_;
+  Win32Handle thread_;
+  DWORD id_ = 0;
+  HWND main_ = nullptr;
+};
+
+// --- reading controls ---
+std::wstring Text(HWND window);
+std::wstring ClassName(HWND window);
+LONG Style(HWND window);
+LONG ExStyle(HWND window);
+int ControlId(HWND window);
+bool IsChecked(HWND button);
+int ListSelection(HWND list);
+std::vector<std::wstring> ListEntries(HWND list);
+int ProgressPos(HWND progress);
+// The range's low and high end.
+std::pair<int, int> ProgressRange(HWND progress);
+// The default button's id (DM_GETDEFID), 0 when there is none.
+int DefaultButtonId(HWND dialog);
+// The window of the dialog's thread that has the keyboard focus.
+HWND FocusedWindow(HWND dialog);
+// The control's rectangle in the client coordinates of its dialog.
+RECT ControlRect(HWND dialog, HWND control);
+// The system sees the program as hung ("Not Responding").
+bool IsHung(HWND window);
+
+// --- acting as the operator ---
+// Posts a click on a button, as a mouse click or the space bar would.
+void Click(HWND button);
+// Selects a list entry the way the operator's choice does: the selection,
+// then the list's change notification to the dialog.
+void SelectListIndex(HWND dialog, int listId, int index);
+// Replaces a control's text, as typing it would.
+void SetText(HWND window, const std::wstring& text);
+// A key press and release aimed at a window of the dialog.
+void PressKey(HWND target, UINT virtualKey);
+// Posts a mouse click (button down and up) in the middle of a control, as
+// the system queues a real one.
+void PostMouseClick(HWND control);
+void PostSysCommand(HWND window, WPARAM command);
+// Opens the window's system menu from the keyboard (Alt+Space) and returns
+// the menu's window, null when it did not open.
+HWND OpenSystemMenu(const OstrelProcess& process);
+
+// --- message boxes and file dialogs ---
+enum class BoxIcon { None, Stop, Exclamation, Other };
+
+struct MessageBoxSeen {
+  HWND window = nullptr;
+  std::wstring caption;
+  std::wstring text;
+};
+
+// The message box shown by the process with the caption; nothing when none
+// showed up in time.
+std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
+                                                const std::wstring& caption,
+                                                DWORD timeoutMs = kTimeoutMs);
+// Which system icon the box shows, read from its pixels on the screen.
+BoxIcon MessageBoxIcon(HWND box);
+// Presses the box's button (OK by default) and waits for the box to close.
+bool AnswerMessageBox(HWND box, int buttonId = IDOK);
+
+// Types path into the process's file dialog with the caption ("Save As",
+// "Open") and presses its OK button; false when no such dialog showed up or
+// it did not close.
+bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
+                      const std::wstring& path, DWORD timeoutMs = kTimeoutMs);
+// Cancels the process's file dialog with the caption.
+bool CancelFileDialog(const OstrelProcess& process, const std::wstring& caption,
+                      DWORD timeoutMs = kTimeoutMs);
+
+}  // namespace ostrel_ui
