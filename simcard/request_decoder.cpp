@@ -95,7 +95,7 @@ class RecordReader {
 
 std::vector<std::uint8_t> CopyBytes(const void* from, std::uint32_t count) {
   const auto* begin = static_cast<const std::uint8_t*>(from);
-  return std::vector<std::uint8_t>(begin, begin + count);
+  return {begin, begin + count};
 }
 
 std::string DecodeSubaddress(const RecordReader& record, const RecordLayout& layout,

@@ -1,5 +1,6 @@
 #include "simcard/transaction_log_file.h"
 
+#include <array>
 #include <cstdint>
 #include <cstdio>
 #include <fstream>
@@ -24,9 +25,9 @@ const char* KindName(const Transaction& transaction) {
 }
 
 std::string ResultText(KsResult result) {
-  char text[11];
-  std::snprintf(text, sizeof(text), "0x%08X", static_cast<unsigned>(result));
-  return text;
+  std::array<char, 11> text{};
+  std::snprintf(text.data(), text.size(), "0x%08X", static_cast<unsigned>(result));
+  return text.data();
 }
 
 }  // namespace

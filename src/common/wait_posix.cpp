@@ -1,6 +1,5 @@
-#include <time.h>
-
 #include <cerrno>
+#include <ctime>
 
 #include "common/waiter.h"
 

@@ -8,7 +8,7 @@ I2CRequest MakeRequest(std::uint32_t flags, std::uint8_t device, const std::uint
                        std::uint32_t subaddressLength) {
   // Alignment, reserved and unused fields are sent as zero; so is any padding
   // a wider build adds.
-  I2CRequest request;
+  I2CRequest request{};
   std::memset(&request, 0, sizeof(request));
   request.set = I2C_PROPSET;
   request.id = 0;
@@ -33,7 +33,7 @@ bool I2CGet(KsControl& control, std::uint8_t device, const std::uint8_t* subaddr
   I2CRequest request = MakeRequest(kKsPropertyTypeGet, device, subaddress, subaddressLength);
   request.readBuffer = buffer;
   request.readLength = length;
-  I2CDataBlock block;  // passed with its length, content unused for reads
+  I2CDataBlock block{};  // passed with its length, content unused for reads
   std::memset(&block, 0, sizeof(block));
   return Send(control, request, block);
 }
@@ -41,7 +41,7 @@ bool I2CGet(KsControl& control, std::uint8_t device, const std::uint8_t* subaddr
 bool I2CSet(KsControl& control, std::uint8_t device, const std::uint8_t* subaddress,
             std::uint32_t subaddressLength, const std::uint8_t* data, std::uint32_t length) {
   I2CRequest request = MakeRequest(kKsPropertyTypeSet, device, subaddress, subaddressLength);
-  I2CDataBlock block;
+  I2CDataBlock block{};
   std::memset(&block, 0, sizeof(block));
   block.data = const_cast<std::uint8_t*>(data);
   block.length = length;

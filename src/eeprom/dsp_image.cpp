@@ -37,7 +37,7 @@ std::int32_t CheckDSPImage(TransferView& view, File& file) {
   if (header[5] != kMarker[0] || header[6] != kMarker[1]) return RefuseImage(view, "Bad bytes");
 
   std::array<std::uint8_t, 2> n2Field{};
-  if (!file.SeekTo(kFirstBlockOffset + 2u * n1)) return FileFailed(view);
+  if (!file.SeekTo(kFirstBlockOffset + std::uint64_t{n1} * 2u)) return FileFailed(view);
   const std::optional<std::size_t> n2Read = ReadFully(file, n2Field);
   if (!n2Read) return FileFailed(view);
   if (*n2Read < n2Field.size()) return RefuseImage(view, "Bad bytes");

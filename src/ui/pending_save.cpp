@@ -6,12 +6,12 @@ std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, const FilePat
   bool created = false;
   if (!files.ProbeWritable(target, created)) return nullptr;
   FilePath temp;
-  std::unique_ptr<File> file = files.CreateTemporaryBeside(target, temp);
-  if (!file) {
+  std::unique_ptr<File> opened = files.CreateTemporaryBeside(target, temp);
+  if (!opened) {
     if (created) files.Remove(target);
     return nullptr;
   }
-  return std::make_unique<PendingSave>(files, target, std::move(temp), std::move(file), created);
+  return std::make_unique<PendingSave>(files, target, std::move(temp), std::move(opened), created);
 }
 
 PendingSave::PendingSave(FileSystem& files, FilePath target, FilePath temp,

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Usage: static-analysis.sh tidy|cppcheck NATIVE_BUILD_DIR
+# Runs clang-tidy (with the checked-in .clang-tidy) or cppcheck over the
+# platform-neutral code: src/ without its Windows files, and the simulated
+# card's core. Fails on any finding.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+tool=$1
+build=$2
+
+# The neutral sources are exactly those the native build compiles from src/
+# and simcard/ (the Windows-only files are not part of it).
+mapfile -t sources < <(python3 - "$build/compile_commands.json" <<'PY'
+import json, os, sys
+root = os.getcwd()
+files = {e["file"] for e in json.load(open(sys.argv[1]))}
+for f in sorted(files):
+    rel = os.path.relpath(f, root)
+    if rel.startswith(("src/", "simcard/")):
+        print(rel)
+PY
+)
+[ ${#sources[@]} -gt 0 ] || { echo "no neutral sources found in $build" >&2; exit 1; }
+echo "$tool on ${#sources[@]} files"
+
+case "$tool" in
+  tidy)
+    clang-tidy -p "$build" --quiet "${sources[@]}" 2> >(grep -v "warnings generated" >&2)
+    ;;
+  cppcheck)
+    cppcheck --enable=warning,performance,portability,style --std=c++20 --quiet \
+      --error-exitcode=1 --inline-suppr -I src -I . \
+      --suppress=missingIncludeSystem --suppress=useStlAlgorithm "${sources[@]}"
+    ;;
+  *)
+    echo "usage: $0 tidy|cppcheck NATIVE_BUILD_DIR" >&2
+    exit 2
+    ;;
+esac
+echo "$tool: no findings"
