@@ -1,4 +1,4 @@
-// Board EEPROM transfers end to end: the real lookup through Wine's device
+// EEPROM transfers end to end: the real lookup through Wine's device
 // enumerator and filter graph to the simulated card's DLL registered in the
 // prefix, with the real 20 ms pacing.
 
@@ -16,6 +16,7 @@
 #include "common/waiter.h"
 #include "device/filter_connection.h"
 #include "eeprom/board_eeprom.h"
+#include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
@@ -45,7 +46,7 @@ bool Contains(const std::string& text, const std::string& part) {
   return text.find(part) != std::string::npos;
 }
 
-class BoardTransfer : public testing::Test {
+class TransferEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
@@ -80,7 +81,7 @@ class BoardTransfer : public testing::Test {
   TransferContext context{view, connector, *waiter};
 };
 
-TEST_F(BoardTransfer, AReadReturnsTheCardsStoredImage) {
+TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
   const Bytes image = Pattern(256);
   WriteWholeFile(card / "board.bin", image);
 
@@ -100,7 +101,7 @@ TEST_F(BoardTransfer, AReadReturnsTheCardsStoredImage) {
   EXPECT_TRUE(Contains(notes.back(), "released objects=0 references=0")) << notes.back();
 }
 
-TEST_F(BoardTransfer, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFolder) {
+TEST_F(TransferEndToEnd, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFolder) {
   const Bytes data = Pattern(256);
   ASSERT_TRUE(WriteBoardEEPROM(context, data, 256, 256, 16))
       << testing::PrintToString(view.Messages());
@@ -118,7 +119,7 @@ TEST_F(BoardTransfer, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFo
   ExpectDllReleasedEverything();
 }
 
-TEST_F(BoardTransfer, ARequestTheCardFailsEndsTheReadWithItsMessage) {
+TEST_F(TransferEndToEnd, ARequestTheCardFailsEndsTheReadWithItsMessage) {
   WriteWholeFile(card / "card.txt", BytesOf("fail_transaction=3\n"));
 
   Bytes buffer(256);
@@ -130,7 +131,7 @@ TEST_F(BoardTransfer, ARequestTheCardFailsEndsTheReadWithItsMessage) {
   ExpectDllReleasedEverything();
 }
 
-TEST_F(BoardTransfer, ACardThatCannotBeOpenedIsNotFound) {
+TEST_F(TransferEndToEnd, ACardThatCannotBeOpenedIsNotFound) {
   WriteWholeFile(card / "card.txt", BytesOf("no_such_setting=1\n"));
 
   Bytes buffer(256);
@@ -141,6 +142,33 @@ TEST_F(BoardTransfer, ACardThatCannotBeOpenedIsNotFound) {
   const std::vector<std::string> notes = Lines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.front(), "open failed")) << notes.front();
+  ExpectDllReleasedEverything();
+}
+
+TEST_F(TransferEndToEnd, ADspReadSwitchesTheChannelDecoderCopiesAllPagesAndRestores) {
+  Bytes dsp(32768);
+  for (std::size_t i = 0; i < dsp.size(); ++i) dsp[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
+  WriteWholeFile(card / "dsp.bin", dsp);
+
+  const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
+  FilePath saved;
+  {
+    std::unique_ptr<File> out = files->CreateTemporaryBeside(card / "copy.bin", saved);
+    ASSERT_TRUE(out);
+    ASSERT_TRUE(ReadDSPEEPROM(context, *out)) << testing::PrintToString(view.Messages());
+  }
+  EXPECT_EQ(ReadWholeFile(saved), dsp);
+  EXPECT_EQ(view.Messages(), std::vector<std::string>{});
+  EXPECT_EQ(view.position, 32768);
+
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 3u + 512u + 2u);
+  EXPECT_TRUE(Contains(log[0], " GET dev=10 sub=3C len=6 ")) << log[0];
+  EXPECT_TRUE(Contains(log[2], " SET dev=10 sub=07 len=1 data=02 ")) << log[2];
+  EXPECT_TRUE(Contains(log[3 + 5], " GET dev=A2 sub=0140 len=64 ")) << log[8];
+  EXPECT_TRUE(Contains(log[515], " SET dev=10 sub=07 len=1 data=00 ")) << log[515];
+  EXPECT_TRUE(Contains(log[516], " SET dev=10 sub=3C len=6 ")) << log[516];
+  for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
   ExpectDllReleasedEverything();
 }
 
