@@ -87,6 +87,13 @@ TEST_F(DspTransfer, CountsRoundUpToWholePagesWithErasedFill) {
   EXPECT_EQ(PageRequests()[0].data, firstPage);
 
   bench.card.ClearLog();
+  bench.clock.Advance(5000);
+  ASSERT_TRUE(Program(DistinctBytes(100), 65));
+  ASSERT_EQ(PageRequests().size(), 2u) << "65 bytes take two pages";
+  EXPECT_EQ(bench.view.position, 128);
+
+  bench.card.ClearLog();
+  bench.clock.Advance(5000);
   // The header may announce more than the file holds: whole erased pages follow.
   ASSERT_TRUE(Program(DistinctBytes(65), 200));
   const auto pages = PageRequests();
