@@ -305,6 +305,14 @@ void SetText(HWND window, const std::wstring& text) {
   Send(window, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(text.c_str()));
 }
 
+bool TypeInto(HWND edit, const std::wstring& text) {
+  PostMouseClick(edit);
+  HWND dialog = GetParent(edit);
+  if (!WaitUntil([&] { return FocusedWindow(dialog) == edit; }, 5000)) return false;
+  SetText(edit, text);
+  return true;
+}
+
 void PressKey(HWND target, UINT virtualKey) {
   PostMessageW(target, WM_KEYDOWN, virtualKey, KeyData(virtualKey, false));
   PostMessageW(target, WM_KEYUP, virtualKey, KeyData(virtualKey, true));

@@ -83,8 +83,12 @@ void Click(HWND button);
 // Selects a list entry the way the operator's choice does: the selection,
 // then the list's change notification to the dialog.
 void SelectListIndex(HWND dialog, int listId, int index);
-// Replaces a control's text, as typing it would.
+// Replaces a control's text without giving it the focus.
 void SetText(HWND window, const std::wstring& text);
+// Clicks into an edit box and replaces its text, as the operator typing
+// does: the edit has the focus afterwards and loses it on the next click
+// elsewhere. False when it did not get the focus.
+bool TypeInto(HWND edit, const std::wstring& text);
 // A key press and release aimed at a window of the dialog.
 void PressKey(HWND target, UINT virtualKey);
 // Posts a mouse click (button down and up) in the middle of a control, as

@@ -1,0 +1,116 @@
+// The buttons run their commands on the simulated card, with the settings
+// the dialog holds at the moment of the click, and the dialog behaves while
+// a command holds it.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <fstream>
+
+#include "ostrel_driver.h"
+
+namespace ostrel_ui {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A card folder of its own for each test, with a 512-byte board EEPROM.
+class CardFolder {
+ public:
+  CardFolder() {
+    wchar_t temp[MAX_PATH] = {};
+    GetTempPathW(MAX_PATH, temp);
+    path_ = fs::path(temp) / (L"ostrel-ui-card-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
+                              std::to_wstring(GetTickCount64()));
+    fs::create_directories(path_);
+    std::ofstream(path_ / "card.txt") << "board_size=512\n";
+  }
+  ~CardFolder() {
+    std::error_code ignored;
+    fs::remove_all(path_, ignored);
+  }
+  CardFolder(const CardFolder&) = delete;
+  CardFolder& operator=(const CardFolder&) = delete;
+  const fs::path& Path() const { return path_; }
+
+ private:
+  fs::path path_;
+};
+
+class MainDialogCommands : public testing::Test {
+ protected:
+  MainDialogCommands() : process_({L"OSTREL_SIMCARD_DIR=" + card_.Path().wstring()}) {}
+  void SetUp() override { ASSERT_NE(Dialog(), nullptr) << "ostrel.exe showed no main window"; }
+  HWND Dialog() const { return process_.MainWindow(); }
+  HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
+
+  bool WaitForStatus(const std::wstring& status, DWORD timeoutMs = kTimeoutMs) const {
+    return WaitUntil([&] { return Text(Item(1004)) == status; }, timeoutMs);
+  }
+
+  CardFolder card_;
+  OstrelProcess process_;
+};
+
+TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
+  Click(Item(1008));
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(1009)) != FALSE; }));
+  ASSERT_TRUE(TypeInto(Item(1009), L"384"));
+  // The click takes the focus from the edit first, which reads the size.
+  Click(Item(1002));
+  const fs::path file = card_.Path() / "saved.bin";
+  ASSERT_TRUE(AnswerFileDialog(process_, L"Save As", file.wstring()));
+  ASSERT_TRUE(WaitForStatus(L"Board EEPROM content successfully stored to file!"));
+  EXPECT_EQ(fs::file_size(file), 384u);
+  EXPECT_EQ(ProgressRange(Item(1003)), (std::pair{0, 384}));
+  EXPECT_EQ(ProgressPos(Item(1003)), 384);
+  for (const int id : {1, 1000, 1002}) EXPECT_TRUE(IsWindowEnabled(Item(id))) << "id " << id;
+}
+
+TEST_F(MainDialogCommands, CancelledSaveLeavesEverythingAsItWas) {
+  Click(Item(1002));
+  ASSERT_TRUE(CancelFileDialog(process_, L"Save As"));
+  EXPECT_EQ(Text(Item(1004)), L"Read/write status");
+  EXPECT_EQ(ProgressPos(Item(1003)), 0);
+  for (const int id : {1, 1000, 1002}) EXPECT_TRUE(IsWindowEnabled(Item(id))) << "id " << id;
+}
+
+TEST_F(MainDialogCommands, ExitClickedDuringALongSaveIsDroppedAndTheWindowNeverHangs) {
+  SelectListIndex(Dialog(), 1005, 1);
+  ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(1010)) == FALSE; }));
+  Click(Item(1002));
+  const fs::path file = card_.Path() / "dsp.saved.bin";
+  ASSERT_TRUE(AnswerFileDialog(process_, L"Save As", file.wstring()));
+  ASSERT_TRUE(WaitForStatus(L"Reading from DSP-EEPROM..."));
+  EXPECT_FALSE(IsWindowEnabled(Item(1)));
+  PostMouseClick(Item(1));
+  PressKey(Item(1), VK_ESCAPE);
+
+  bool everHung = false;
+  int positionsSeen = 0;
+  int lastPosition = -1;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        everHung = everHung || IsHung(Dialog());
+        if (const int p = ProgressPos(Item(1003)); p != lastPosition) {
+          lastPosition = p;
+          ++positionsSeen;
+        }
+        return process_.HasExited() ||
+               Text(Item(1004)) == L"DSP EEPROM content successfully stored to file!";
+      },
+      120000));
+  ASSERT_FALSE(process_.HasExited()) << "the click or key queued during the save ended Ostrel";
+  EXPECT_FALSE(everHung);
+  EXPECT_GT(positionsSeen, 2) << "the progress bar was not seen moving";
+  EXPECT_EQ(fs::file_size(file), 32768u);
+  // The click and the key reached no one: the program goes on.
+  Sleep(500);
+  EXPECT_FALSE(process_.HasExited());
+  EXPECT_TRUE(IsWindowEnabled(Item(1)));
+}
+
+}  // namespace
+}  // namespace ostrel_ui
