@@ -8,7 +8,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy cppcheck
   googletest g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 xvfb xauth x11-utils imagemagick python3
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick python3
 )
 
 missing=()

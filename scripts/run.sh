@@ -76,7 +76,9 @@ if ! $virtual_screen; then
 fi
 
 step "Ostrel on a virtual screen ($DISPLAY)"
-wine "$exe" &
+# Inside a Wine desktop of its own, so that the window has its frame and
+# caption even without a window manager.
+wine explorer /desktop=Ostrel,640x400 "$exe" &
 window=""
 for _ in $(seq 600); do
   window=$(xwininfo -root -tree 2>/dev/null | awk '/"Ostrel"/ { print $1; exit }')
