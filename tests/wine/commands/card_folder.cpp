@@ -1,0 +1,101 @@
+#include "card_folder.h"
+
+#include <fstream>
+#include <sstream>
+
+#include "simcard/card_config.h"
+#include "simcard/com/card_folder.h"
+#include "simcard/transaction_log_file.h"
+
+namespace ostrel_commands {
+
+namespace {
+
+std::vector<std::string> Lines(const std::filesystem::path& file) {
+  std::vector<std::string> lines;
+  std::ifstream in(file);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+// "key=value" → value; empty when the field is not key's.
+std::string Field(const std::string& token, const std::string& key) {
+  const std::string prefix = key + "=";
+  return token.rfind(prefix, 0) == 0 ? token.substr(prefix.size()) : std::string();
+}
+
+LoggedTransaction ParseLine(const std::string& line) {
+  std::istringstream in(line);
+  std::string number, time, kind, device, subaddress, length, data, result;
+  in >> number >> time >> kind >> device >> subaddress >> length >> data >> result;
+  LoggedTransaction transaction;
+  transaction.kind = kind;
+  transaction.device = Field(device, "dev");
+  transaction.subaddress = Field(subaddress, "sub");
+  const std::string lengthText = Field(length, "len");
+  transaction.length = lengthText.empty() ? 0 : std::stoi(lengthText);
+  transaction.data = Field(data, "data");
+  transaction.result = Field(result, "result");
+  return transaction;
+}
+
+}  // namespace
+
+std::wstring CardFolder::EnvironmentEntry() const {
+  return std::wstring(simcard::com::kCardFolderVariable) + L"=" + Path().wstring();
+}
+
+void CardFolder::SetConfig(const std::string& cardText) const {
+  WriteWholeFile(folder_ / simcard::kCardConfigName, Bytes(cardText.begin(), cardText.end()));
+}
+
+void CardFolder::SetBoard(const Bytes& image) const {
+  WriteWholeFile(folder_ / "board.bin", image);
+}
+
+void CardFolder::SetDsp(const Bytes& image) const {
+  WriteWholeFile(folder_ / "dsp.bin", image);
+}
+
+Bytes CardFolder::Board() const {
+  return ReadWholeFile(folder_ / "board.bin");
+}
+
+Bytes CardFolder::Dsp() const {
+  return ReadWholeFile(folder_ / "dsp.bin");
+}
+
+bool CardFolder::HasLog() const {
+  return std::filesystem::exists(folder_ / simcard::kLogFileName);
+}
+
+std::vector<LoggedTransaction> CardFolder::Log() const {
+  std::vector<LoggedTransaction> log;
+  for (const std::string& line : Lines(folder_ / simcard::kLogFileName)) {
+    log.push_back(ParseLine(line));
+  }
+  return log;
+}
+
+std::vector<std::string> CardFolder::ModuleNotes() const {
+  return Lines(folder_ / simcard::com::kModuleNotesName);
+}
+
+std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
+                    const std::string& device) {
+  std::size_t count = 0;
+  for (const LoggedTransaction& transaction : log) {
+    if (transaction.kind == kind && transaction.device == device) ++count;
+  }
+  return count;
+}
+
+Bytes Pattern(std::size_t count, std::uint8_t seed) {
+  Bytes bytes(count);
+  for (std::size_t i = 0; i < count; ++i) {
+    bytes[i] = static_cast<std::uint8_t>((i * 37 + seed) ^ (i >> 8));
+  }
+  return bytes;
+}
+
+}  // namespace ostrel_commands

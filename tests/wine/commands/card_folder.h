@@ -1,0 +1,56 @@
+#pragma once
+
+// The simulated card's folder as a test of the real program sees it: the
+// EEPROM images and card.txt it sets up beforehand, and the transaction log
+// and the DLL's notes it reads afterwards.
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "support/temp_folder.h"
+
+namespace ostrel_commands {
+
+using Bytes = std::vector<std::uint8_t>;
+
+// One line of log.txt.
+struct LoggedTransaction {
+  std::string kind;  // GET, SET or BAD
+  std::string device;
+  std::string subaddress;
+  int length = 0;
+  std::string data;
+  std::string result;
+};
+
+class CardFolder {
+ public:
+  const std::filesystem::path& Path() const { return folder_.path(); }
+  // The entry that points the program's card at this folder.
+  std::wstring EnvironmentEntry() const;
+
+  void SetConfig(const std::string& cardText) const;
+  void SetBoard(const Bytes& image) const;
+  void SetDsp(const Bytes& image) const;
+  Bytes Board() const;
+  Bytes Dsp() const;
+
+  bool HasLog() const;
+  std::vector<LoggedTransaction> Log() const;
+  // The lines of com.log, the DLL's notes; empty when it wrote none.
+  std::vector<std::string> ModuleNotes() const;
+
+ private:
+  TempFolder folder_;
+};
+
+// How many transactions of kind went to device (two hex digits).
+std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
+                    const std::string& device);
+
+// Bytes that differ from their neighbours and from an erased part.
+Bytes Pattern(std::size_t count, std::uint8_t seed);
+
+}  // namespace ostrel_commands

@@ -1,0 +1,141 @@
+#include "command_end_to_end.h"
+
+#include <iomanip>
+#include <iostream>
+
+namespace ostrel_commands {
+
+using namespace ostrel_ui;
+
+namespace {
+
+constexpr char kReleasedEverything[] = "released objects=0 references=0";
+
+bool StartsWith(const std::string& text, const std::string& prefix) {
+  return text.rfind(prefix, 0) == 0;
+}
+
+std::string Joined(const std::vector<std::string>& lines) {
+  std::string all;
+  for (const std::string& line : lines) all += line + "\n";
+  return all;
+}
+
+// A box without an icon still has the icon's static control under Wine; it
+// holds no icon then.
+bool HoldsAnIcon(HWND box) {
+  for (HWND child = GetWindow(box, GW_CHILD); child != nullptr;
+       child = GetWindow(child, GW_HWNDNEXT)) {
+    if (ClassName(child) != L"Static" || (Style(child) & SS_TYPEMASK) != SS_ICON ||
+        !IsWindowVisible(child)) {
+      continue;
+    }
+    DWORD_PTR icon = 0;
+    if (SendMessageTimeoutW(child, STM_GETICON, 0, 0, SMTO_NORMAL, 5000, &icon) && icon != 0) {
+      return true;
+    }
+  }
+  return false;
+}
+
+}  // namespace
+
+void CommandEndToEnd::StartProgram() {
+  program_.emplace(std::vector<std::wstring>{card_.EnvironmentEntry()});
+  ASSERT_NE(program_->MainWindow(), nullptr) << "ostrel.exe showed no main window";
+}
+
+bool CommandEndToEnd::CommandsEnabled() const {
+  for (const int id : {kExitButton, kWriteButton, kSaveButton}) {
+    if (!IsWindowEnabled(Item(id))) return false;
+  }
+  return true;
+}
+
+bool CommandEndToEnd::CommandsDisabled() const {
+  for (const int id : {kExitButton, kWriteButton, kSaveButton}) {
+    if (IsWindowEnabled(Item(id))) return false;
+  }
+  return true;
+}
+
+void CommandEndToEnd::SelectChannelDecoder() {
+  SelectListIndex(Dialog(), kEepromList, 1);
+  // The list's handler disables the board options once it has seen the change.
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(kTypedSizeRadio)); }));
+  ASSERT_EQ(Text(Item(kEepromList)), L"Channel Decoder");
+}
+
+std::optional<ULONGLONG> CommandEndToEnd::SaveTo(const std::filesystem::path& path) {
+  return RunCommand(kSaveButton, L"Save As", path);
+}
+
+std::optional<ULONGLONG> CommandEndToEnd::WriteFrom(const std::filesystem::path& path) {
+  return RunCommand(kWriteButton, L"Open", path);
+}
+
+std::optional<ULONGLONG> CommandEndToEnd::RunCommand(int button, const std::wstring& dialogCaption,
+                                                     const std::filesystem::path& path) {
+  Click(Item(button));
+  if (program_->WaitForWindow(dialogCaption) == nullptr) return std::nullopt;
+  const ULONGLONG clicked = GetTickCount64();
+  if (!AnswerFileDialog(*program_, dialogCaption, path.wstring())) return std::nullopt;
+  return clicked;
+}
+
+bool CommandEndToEnd::WaitForStatus(const std::wstring& text, DWORD timeoutMs) const {
+  return WaitUntil([&] { return Status() == text; }, timeoutMs);
+}
+
+void CommandEndToEnd::AnswerBox(const std::wstring& caption, const std::wstring& text,
+                                BoxIcon icon) {
+  const std::optional<MessageBoxSeen> box = WaitForMessageBox(*program_, caption);
+  ASSERT_TRUE(box) << "no message box captioned \"" << testing::PrintToString(caption) << "\"";
+  EXPECT_EQ(box->text, text);
+  if (icon == BoxIcon::None) {
+    EXPECT_FALSE(HoldsAnIcon(box->window)) << "the box shows an icon";
+  } else {
+    EXPECT_EQ(MessageBoxIcon(box->window), icon);
+  }
+  ASSERT_TRUE(AnswerMessageBox(box->window));
+}
+
+void CommandEndToEnd::ExpectNoOtherWindow() const {
+  // A box would show up straight after the status line changes.
+  Sleep(500);
+  for (HWND window : program_->OtherWindows()) {
+    ADD_FAILURE() << "unexpected window \"" << testing::PrintToString(Text(window)) << "\" ("
+                  << testing::PrintToString(ClassName(window)) << ")";
+  }
+}
+
+void CommandEndToEnd::ExpectCardReleasedEverything(std::size_t connections) {
+  const std::vector<std::string> notes = card_.ModuleNotes();
+  const std::vector<std::string> fresh(notes.begin() + static_cast<std::ptrdiff_t>(notesSeen_),
+                                       notes.end());
+  notesSeen_ = notes.size();
+  std::size_t released = 0;
+  for (const std::string& note : fresh) released += StartsWith(note, "released ") ? 1 : 0;
+  EXPECT_EQ(released, connections) << Joined(fresh);
+  if (connections == 0) return;
+  ASSERT_FALSE(fresh.empty());
+  EXPECT_TRUE(StartsWith(fresh.back(), kReleasedEverything)) << Joined(fresh);
+
+  // Nothing comes alive once the command has ended: an object created now
+  // would add a note when it goes, or stay and leave the DLL loaded.
+  Sleep(300);
+  EXPECT_EQ(card_.ModuleNotes().size(), notesSeen_) << Joined(card_.ModuleNotes());
+}
+
+void CommandEndToEnd::ExpectCardUntouched() {
+  EXPECT_FALSE(card_.HasLog()) << "the card saw I2C traffic";
+  ExpectCardReleasedEverything(0);
+}
+
+void CommandEndToEnd::PrintDuration(const std::string& what, ULONGLONG from, double floorSeconds) {
+  const double seconds = static_cast<double>(GetTickCount64() - from) / 1000.0;
+  std::cout << std::fixed << std::setprecision(2) << "duration: " << what << ": " << seconds
+            << " s, floor " << floorSeconds << " s, ratio " << seconds / floorSeconds << "\n";
+}
+
+}  // namespace ostrel_commands

@@ -1,0 +1,82 @@
+#pragma once
+
+// The real ostrel.exe on a simulated card of its own, driven like an
+// operator: pick the settings, click a command, name the file in its dialog,
+// watch the status line, answer the message boxes. Afterwards the test reads
+// the files, the card's images and its transaction log.
+
+#include <gtest/gtest.h>
+
+#include <windows.h>
+
+#include <filesystem>
+#include <optional>
+#include <string>
+
+#include "card_folder.h"
+#include "ostrel_driver.h"
+#include "support/temp_folder.h"
+
+namespace ostrel_commands {
+
+// Long enough for a DSP transfer (about 10 s at the real pacing) on a busy
+// machine.
+inline constexpr DWORD kTransferTimeoutMs = 90000;
+
+inline constexpr int kExitButton = 1;
+inline constexpr int kWriteButton = 1000;
+inline constexpr int kSaveButton = 1002;
+inline constexpr int kProgressBar = 1003;
+inline constexpr int kStatusLine = 1004;
+inline constexpr int kEepromList = 1005;
+inline constexpr int kTypedSizeRadio = 1008;
+inline constexpr int kTypedSizeEdit = 1009;
+
+class CommandEndToEnd : public testing::Test {
+ protected:
+  // Starts the program on card_; the card's folder may still be set up
+  // afterwards, each connection reads it afresh.
+  void StartProgram();
+
+  HWND Dialog() const { return program_->MainWindow(); }
+  HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
+  std::wstring Status() const { return ostrel_ui::Text(Item(kStatusLine)); }
+  int Progress() const { return ostrel_ui::ProgressPos(Item(kProgressBar)); }
+  // The three buttons a command disables while it runs.
+  bool CommandsEnabled() const;
+  bool CommandsDisabled() const;
+
+  void SelectChannelDecoder();
+  // Clicks the command's button and names path in its file dialog. The tick
+  // at which the dialog's OK was clicked, nothing when the dialog did not
+  // behave.
+  std::optional<ULONGLONG> SaveTo(const std::filesystem::path& path);
+  std::optional<ULONGLONG> WriteFrom(const std::filesystem::path& path);
+
+  bool WaitForStatus(const std::wstring& text, DWORD timeoutMs = kTransferTimeoutMs) const;
+  // Expects the box with caption, text and icon now or soon, and answers it.
+  void AnswerBox(const std::wstring& caption, const std::wstring& text, ostrel_ui::BoxIcon icon);
+  // No box, nor any other window, besides the main dialog.
+  void ExpectNoOtherWindow() const;
+
+  // The card's DLL has every object it handed out back, after an operation
+  // that opened connections connections (released lines since the last
+  // call; 0 when the card was not to be touched at all).
+  void ExpectCardReleasedEverything(std::size_t connections);
+  // No I2C traffic and no object of the card's DLL.
+  void ExpectCardUntouched();
+
+  static void PrintDuration(const std::string& what, ULONGLONG from, double floorSeconds);
+
+  CardFolder card_;
+  TempFolder files_;
+  std::optional<ostrel_ui::OstrelProcess> program_;
+
+ private:
+  std::optional<ULONGLONG> RunCommand(int button, const std::wstring& dialogCaption,
+                                      const std::filesystem::path& path);
+
+  std::size_t notesSeen_ = 0;
+};
+
+}  // namespace ostrel_commands
