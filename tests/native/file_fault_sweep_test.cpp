@@ -18,18 +18,6 @@ using Op = FaultyFileSystem::Op;
 constexpr Op kAllOps[] = {Op::Read, Op::Write, Op::Seek,       Op::Length,  Op::Flush,
                           Op::Open, Op::Probe, Op::CreateTemp, Op::Replace, Op::Remove};
 
-Bytes DspImage(std::size_t length) {
-  Bytes bytes = DistinctBytes(length, 21);
-  const std::size_t words = (length - 11) / 2;
-  bytes[3] = static_cast<std::uint8_t>(words >> 8);
-  bytes[4] = static_cast<std::uint8_t>(words & 0xFF);
-  bytes[5] = 0x41;
-  bytes[6] = 0x80;
-  bytes[7 + 2 * words] = 0;
-  bytes[8 + 2 * words] = 0;
-  return bytes;
-}
-
 struct Scenario {
   const char* name;
   EepromKind kind;
@@ -45,7 +33,7 @@ const Scenario kScenarios[] = {
      "Writing to Board-EEPROM failed!!!"},
     {"DSP save", EepromKind::ChannelDecoder, true, DistinctBytes(32768, 3),
      "Reading out DSP EEPROM content failed!!!"},
-    {"DSP write", EepromKind::ChannelDecoder, false, DspImage(32767),
+    {"DSP write", EepromKind::ChannelDecoder, false, ValidDspImage(32767, 21),
      "Writing to EEPROM failed!!!"},
 };
 

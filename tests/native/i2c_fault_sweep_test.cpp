@@ -17,18 +17,6 @@ constexpr std::size_t kPreparation = 3;
 constexpr std::size_t kPages = 512;
 constexpr std::size_t kDspTransactions = kPreparation + kPages + 2;
 
-Bytes DspImage32767() {
-  Bytes bytes = DistinctBytes(32767, 11);
-  const std::size_t words = (32767 - 11) / 2;
-  bytes[3] = static_cast<std::uint8_t>(words >> 8);
-  bytes[4] = static_cast<std::uint8_t>(words & 0xFF);
-  bytes[5] = 0x41;
-  bytes[6] = 0x80;
-  bytes[7 + 2 * words] = 0;
-  bytes[8 + 2 * words] = 0;
-  return bytes;
-}
-
 Bytes Inverted(const Bytes& bytes, std::size_t size) {
   Bytes out(size, 0x00);
   for (std::size_t i = 0; i < size; ++i)
@@ -192,7 +180,7 @@ TEST_P(I2CFaultSweep, DspSave) {
 }
 
 TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
-  const Bytes image = DspImage32767();
+  const Bytes image = ValidDspImage(32767, 11);
   const Bytes before = Inverted(image, 32768);
   for (std::size_t n = 1; n <= kDspTransactions; ++n) {
     CommandBench bench;

@@ -15,19 +15,6 @@ std::size_t CountKind(const std::vector<simcard::Transaction>& log, TransactionK
       log.begin(), log.end(), [kind](const simcard::Transaction& t) { return t.kind == kind; }));
 }
 
-// A valid DSP image of the given length (odd, at least 11).
-Bytes DspImage(std::size_t length) {
-  Bytes bytes = DistinctBytes(length, 5);
-  const std::size_t words = (length - 11) / 2;
-  bytes[3] = static_cast<std::uint8_t>(words >> 8);
-  bytes[4] = static_cast<std::uint8_t>(words & 0xFF);
-  bytes[5] = 0x41;
-  bytes[6] = 0x80;
-  bytes[7 + 2 * words] = 0;
-  bytes[8 + 2 * words] = 0;
-  return bytes;
-}
-
 class WriteCommand : public ::testing::Test {
  protected:
   void Offer(const Bytes& image) {
@@ -157,7 +144,7 @@ TEST_F(WriteCommand, ANameThatDoesNotExistCannotBeOpened) {
 
 TEST_F(WriteCommand, DspImageIsCheckedProgrammedAndFollowedByTheRebootNotice) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  const Bytes image = DspImage(32767);
+  const Bytes image = ValidDspImage(32767);
   Offer(image);
   bench.Write();
 
@@ -174,14 +161,14 @@ TEST_F(WriteCommand, DspImageIsCheckedProgrammedAndFollowedByTheRebootNotice) {
 
 TEST_F(WriteCommand, RefusedDspImagesLeaveEverythingAsItWas) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  Bytes badBytes = DspImage(101);
+  Bytes badBytes = ValidDspImage(101);
   badBytes[5] = 0x80;
   Offer(badBytes);
   bench.Write();
   EXPECT_EQ(bench.view().StatusAndMessages(),
             Strings{"plain[Bad bytes]: The file format is not valid"});
 
-  Bytes badLength = DspImage(101);
+  Bytes badLength = ValidDspImage(101);
   badLength[97] = 0x7F;  // N2 announces far more than the EEPROM holds
   Offer(badLength);
   bench.Write();
@@ -192,7 +179,7 @@ TEST_F(WriteCommand, RefusedDspImagesLeaveEverythingAsItWas) {
 
 TEST_F(WriteCommand, AFailedDspWriteRestoresAndReportsTheFailure) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  Offer(DspImage(1001));
+  Offer(ValidDspImage(1001));
   bench.card.card.FailTransaction(3 + 5);
   bench.Write();
   EXPECT_EQ(bench.view().StatusAndMessages(),
@@ -219,7 +206,7 @@ TEST_F(WriteCommand, FileErrorsEndWithTheFailureStatusAndEnabledButtons) {
     CommandBench local;
     local.host.settings.kind = c.kind;
     WriteWholeFile(local.folder / "image.bin",
-                   c.kind == EepromKind::Board ? DistinctBytes(256) : DspImage(301));
+                   c.kind == EepromKind::Board ? DistinctBytes(256) : ValidDspImage(301));
     local.host.answer = local.folder / "image.bin";
     local.files.FailAt(c.op, c.number);
     local.Write();

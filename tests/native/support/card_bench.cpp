@@ -17,3 +17,15 @@ std::vector<std::uint8_t> DistinctBytes(std::size_t count, std::uint8_t seed) {
   }
   return bytes;
 }
+
+std::vector<std::uint8_t> ValidDspImage(std::size_t length, std::uint8_t seed) {
+  std::vector<std::uint8_t> bytes = DistinctBytes(length, seed);
+  const std::size_t words = (length - 11) / 2;
+  bytes[3] = static_cast<std::uint8_t>(words >> 8);
+  bytes[4] = static_cast<std::uint8_t>(words & 0xFF);
+  bytes[5] = 0x41;
+  bytes[6] = 0x80;
+  bytes[7 + 2 * words] = 0;
+  bytes[8 + 2 * words] = 0;
+  return bytes;
+}

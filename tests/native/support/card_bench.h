@@ -27,3 +27,7 @@ struct CardBench {
 
 // Bytes that differ from their neighbours at every address.
 std::vector<std::uint8_t> DistinctBytes(std::size_t count, std::uint8_t seed = 0);
+
+// A DSP EEPROM image of the given (odd, at least 11) length that passes the
+// image check: all words in the first block, an empty second block.
+std::vector<std::uint8_t> ValidDspImage(std::size_t length, std::uint8_t seed = 0);
