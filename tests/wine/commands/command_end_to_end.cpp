@@ -84,7 +84,13 @@ std::optional<ULONGLONG> CommandEndToEnd::RunCommand(int button, const std::wstr
 }
 
 bool CommandEndToEnd::WaitForStatus(const std::wstring& text, DWORD timeoutMs) const {
-  return WaitUntil([&] { return Status() == text; }, timeoutMs);
+  return StatusShown(text, timeoutMs).has_value();
+}
+
+std::optional<ULONGLONG> CommandEndToEnd::StatusShown(const std::wstring& text,
+                                                      DWORD timeoutMs) const {
+  if (!WaitUntil([&] { return Status() == text; }, timeoutMs)) return std::nullopt;
+  return GetTickCount64();
 }
 
 void CommandEndToEnd::AnswerBox(const std::wstring& caption, const std::wstring& text,
@@ -121,8 +127,8 @@ void CommandEndToEnd::ExpectCardReleasedEverything(std::size_t connections) {
   ASSERT_FALSE(fresh.empty());
   EXPECT_TRUE(StartsWith(fresh.back(), kReleasedEverything)) << Joined(fresh);
 
-  // Nothing comes alive once the command has ended: an object created now
-  // would add a note when it goes, or stay and leave the DLL loaded.
+  // Once the command has ended the program holds nothing of the card's: no
+  // object is created or let go while it sits idle.
   Sleep(300);
   EXPECT_EQ(card_.ModuleNotes().size(), notesSeen_) << Joined(card_.ModuleNotes());
 }
@@ -132,10 +138,17 @@ void CommandEndToEnd::ExpectCardUntouched() {
   ExpectCardReleasedEverything(0);
 }
 
-void CommandEndToEnd::PrintDuration(const std::string& what, ULONGLONG from, double floorSeconds) {
-  const double seconds = static_cast<double>(GetTickCount64() - from) / 1000.0;
-  std::cout << std::fixed << std::setprecision(2) << "duration: " << what << ": " << seconds
-            << " s, floor " << floorSeconds << " s, ratio " << seconds / floorSeconds << "\n";
+void CommandEndToEnd::PrintDuration(const std::string& what, const Timing& timing,
+                                    double floorSeconds) {
+  const auto seconds = [](ULONGLONG from, ULONGLONG to) {
+    return static_cast<double>(to - from) / 1000.0;
+  };
+  const double total = seconds(timing.clicked, timing.ended);
+  const double transfer = seconds(timing.started, timing.ended);
+  std::cout << std::fixed << std::setprecision(2) << "duration: " << what << ": " << total
+            << " s, floor " << floorSeconds << " s, ratio " << total / floorSeconds
+            << " (from the transfer's first status: " << transfer << " s, ratio "
+            << transfer / floorSeconds << ")\n";
 }
 
 }  // namespace ostrel_commands

@@ -54,6 +54,9 @@ class CommandEndToEnd : public testing::Test {
   std::optional<ULONGLONG> WriteFrom(const std::filesystem::path& path);
 
   bool WaitForStatus(const std::wstring& text, DWORD timeoutMs = kTransferTimeoutMs) const;
+  // The tick at which the status line was seen to read text.
+  std::optional<ULONGLONG> StatusShown(const std::wstring& text,
+                                       DWORD timeoutMs = kTransferTimeoutMs) const;
   // Expects the box with caption, text and icon now or soon, and answers it.
   void AnswerBox(const std::wstring& caption, const std::wstring& text, ostrel_ui::BoxIcon icon);
   // No box, nor any other window, besides the main dialog.
@@ -66,7 +69,15 @@ class CommandEndToEnd : public testing::Test {
   // No I2C traffic and no object of the card's DLL.
   void ExpectCardUntouched();
 
-  static void PrintDuration(const std::string& what, ULONGLONG from, double floorSeconds);
+  // A command's run on the wall clock: the file dialog's OK, the transfer's
+  // first status, its final status. Wine's file dialog returns some time
+  // after it has closed, so both spans are printed.
+  struct Timing {
+    ULONGLONG clicked = 0;
+    ULONGLONG started = 0;
+    ULONGLONG ended = 0;
+  };
+  static void PrintDuration(const std::string& what, const Timing& timing, double floorSeconds);
 
   CardFolder card_;
   TempFolder files_;

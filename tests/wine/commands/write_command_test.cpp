@@ -22,13 +22,21 @@ TEST_F(WriteCommand, BoardWithTheDefaultsWritesVerifiesAndAsksForAReboot) {
   WriteWholeFile(source, image);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
-  const std::optional<ULONGLONG> started = WriteFrom(source);
-  ASSERT_TRUE(started);
+  Timing timing;
+  const std::optional<ULONGLONG> clicked = WriteFrom(source);
+  ASSERT_TRUE(clicked);
+  timing.clicked = *clicked;
+  const std::optional<ULONGLONG> started = StatusShown(L"Programming the Board-EEPROM...");
+  ASSERT_TRUE(started) << testing::PrintToString(Status());
+  timing.started = *started;
+  EXPECT_TRUE(CommandsDisabled());
   ASSERT_TRUE(WaitForStatus(L"Verifying written data...")) << testing::PrintToString(Status());
   EXPECT_TRUE(CommandsDisabled());
-  ASSERT_TRUE(WaitForStatus(L"Board-EEPROM content successfully written to EEPROM!"))
-      << testing::PrintToString(Status());
-  PrintDuration("board write+verify 256 bytes", *started, 256 * 0.020 + 1.0);
+  const std::optional<ULONGLONG> ended =
+      StatusShown(L"Board-EEPROM content successfully written to EEPROM!");
+  ASSERT_TRUE(ended) << testing::PrintToString(Status());
+  timing.ended = *ended;
+  PrintDuration("board write+verify 256 bytes", timing, 256 * 0.020 + 1.0);
 
   // The buttons are back before the notice shows.
   const std::optional<ostrel_ui::MessageBoxSeen> notice =
@@ -61,13 +69,19 @@ TEST_F(WriteCommand, DspImageIsProgrammedAndTheChannelDecoderToldToReboot) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
 
-  const std::optional<ULONGLONG> started = WriteFrom(source);
-  ASSERT_TRUE(started);
-  ASSERT_TRUE(WaitForStatus(L"Programming the EEPROM..."));
+  Timing timing;
+  const std::optional<ULONGLONG> clicked = WriteFrom(source);
+  ASSERT_TRUE(clicked);
+  timing.clicked = *clicked;
+  const std::optional<ULONGLONG> started = StatusShown(L"Programming the EEPROM...");
+  ASSERT_TRUE(started) << testing::PrintToString(Status());
+  timing.started = *started;
   EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32767));
-  ASSERT_TRUE(WaitForStatus(L"EEPROM content successfully written to EEPROM!"))
-      << testing::PrintToString(Status());
-  PrintDuration("DSP write 32767 bytes", *started, 512 * 0.020);
+  const std::optional<ULONGLONG> ended =
+      StatusShown(L"EEPROM content successfully written to EEPROM!");
+  ASSERT_TRUE(ended) << testing::PrintToString(Status());
+  timing.ended = *ended;
+  PrintDuration("DSP write 32767 bytes", timing, 512 * 0.020);
   AnswerBox(L"Ostrel",
             L"Please reboot the system to feed the new settings into the channel decoder!",
             BoxIcon::Exclamation);
