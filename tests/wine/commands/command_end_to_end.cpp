@@ -138,6 +138,22 @@ void CommandEndToEnd::ExpectCardUntouched() {
   ExpectCardReleasedEverything(0);
 }
 
+void CommandEndToEnd::FollowTransfer(const std::optional<ULONGLONG>& clicked,
+                                     const std::wstring& firstStatus,
+                                     const std::wstring& finalStatus,
+                                     const std::function<void()>& whileRunning,
+                                     Timing& timing) const {
+  ASSERT_TRUE(clicked) << "the file dialog did not take the name";
+  timing.clicked = *clicked;
+  const std::optional<ULONGLONG> started = StatusShown(firstStatus);
+  ASSERT_TRUE(started) << testing::PrintToString(Status());
+  timing.started = *started;
+  ASSERT_NO_FATAL_FAILURE(whileRunning());
+  const std::optional<ULONGLONG> ended = StatusShown(finalStatus);
+  ASSERT_TRUE(ended) << testing::PrintToString(Status());
+  timing.ended = *ended;
+}
+
 void CommandEndToEnd::PrintDuration(const std::string& what, const Timing& timing,
                                     double floorSeconds) {
   const auto seconds = [](ULONGLONG from, ULONGLONG to) {

@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -77,6 +78,12 @@ class CommandEndToEnd : public testing::Test {
     ULONGLONG started = 0;
     ULONGLONG ended = 0;
   };
+  // Follows a command from its file dialog's OK (clicked) through the
+  // transfer's first status to its final one, calling whileRunning in
+  // between; fails the test when a step does not come.
+  void FollowTransfer(const std::optional<ULONGLONG>& clicked, const std::wstring& firstStatus,
+                      const std::wstring& finalStatus, const std::function<void()>& whileRunning,
+                      Timing& timing) const;
   static void PrintDuration(const std::string& what, const Timing& timing, double floorSeconds);
 
   CardFolder card_;

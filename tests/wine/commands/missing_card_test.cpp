@@ -13,7 +13,19 @@ using ostrel_ui::BoxIcon;
 
 constexpr wchar_t kNotFound[] = L"Couldn't find AnalogCaptureFilter!";
 
-class MissingCard : public CommandEndToEnd {};
+class MissingCard : public CommandEndToEnd {
+ protected:
+  // The lookup's own message, then its summary; the command's failure status
+  // after both.
+  void ExpectLookupFailure(const std::wstring& lookupMessage, const std::wstring& status) {
+    ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", lookupMessage, BoxIcon::Stop));
+    ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", kNotFound, BoxIcon::Stop));
+    ASSERT_TRUE(WaitForStatus(status)) << testing::PrintToString(Status());
+    EXPECT_EQ(Progress(), 0);
+    EXPECT_TRUE(CommandsEnabled());
+    ExpectNoOtherWindow();
+  }
+};
 
 TEST_F(MissingCard, NoCaptureDeviceAtAllFailsTheSaveAndLeavesNoFile) {
   // The prefix's capture category emptied for the test's lifetime.
@@ -22,14 +34,8 @@ TEST_F(MissingCard, NoCaptureDeviceAtAllFailsTheSaveAndLeavesNoFile) {
 
   const auto target = files_ / "board.bin";
   ASSERT_TRUE(SaveTo(target));
-  ASSERT_NO_FATAL_FAILURE(
-      AnswerBox(L"Ostrel", L"FindFilterByName: Couldn't find enumerator!", BoxIcon::Stop));
-  ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", kNotFound, BoxIcon::Stop));
-  ASSERT_TRUE(WaitForStatus(L"Reading out Board EEPROM content failed!!!"))
-      << testing::PrintToString(Status());
-  EXPECT_EQ(Progress(), 0);
-  EXPECT_TRUE(CommandsEnabled());
-  ExpectNoOtherWindow();
+  ASSERT_NO_FATAL_FAILURE(ExpectLookupFailure(L"FindFilterByName: Couldn't find enumerator!",
+                                              L"Reading out Board EEPROM content failed!!!"));
   EXPECT_EQ(files_.Names(), std::vector<std::string>{});
   ExpectCardUntouched();
 }
@@ -41,14 +47,8 @@ TEST_F(MissingCard, ACardThatCannotBeCreatedFailsTheWrite) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   ASSERT_TRUE(WriteFrom(source));
-  ASSERT_NO_FATAL_FAILURE(
-      AnswerBox(L"Ostrel", L"FindFilterByName: BindToObject failed!", BoxIcon::Stop));
-  ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", kNotFound, BoxIcon::Stop));
-  ASSERT_TRUE(WaitForStatus(L"Writing to Board-EEPROM failed!!!"))
-      << testing::PrintToString(Status());
-  EXPECT_EQ(Progress(), 0);
-  EXPECT_TRUE(CommandsEnabled());
-  ExpectNoOtherWindow();
+  ASSERT_NO_FATAL_FAILURE(ExpectLookupFailure(L"FindFilterByName: BindToObject failed!",
+                                              L"Writing to Board-EEPROM failed!!!"));
   EXPECT_FALSE(card_.HasLog());
   const std::vector<std::string> notes = card_.ModuleNotes();
   ASSERT_FALSE(notes.empty());

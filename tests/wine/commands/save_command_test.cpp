@@ -44,20 +44,16 @@ TEST_F(SaveCommand, DspSwitchesTheChannelDecoderCopiesTheWholeEepromAndRestores)
 
   const auto target = files_ / "dsp.bin";
   Timing timing;
-  const std::optional<ULONGLONG> clicked = SaveTo(target);
-  ASSERT_TRUE(clicked);
-  timing.clicked = *clicked;
-  const std::optional<ULONGLONG> started = StatusShown(L"Reading from DSP-EEPROM...");
-  ASSERT_TRUE(started) << testing::PrintToString(Status());
-  timing.started = *started;
-  // Watched while it runs: the buttons stay disabled until the end.
-  ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
-  EXPECT_TRUE(CommandsDisabled());
-  EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32768));
-  const std::optional<ULONGLONG> ended =
-      StatusShown(L"DSP EEPROM content successfully stored to file!");
-  ASSERT_TRUE(ended) << testing::PrintToString(Status());
-  timing.ended = *ended;
+  ASSERT_NO_FATAL_FAILURE(FollowTransfer(
+      SaveTo(target), L"Reading from DSP-EEPROM...",
+      L"DSP EEPROM content successfully stored to file!",
+      [&] {
+        // Watched while it runs: the buttons stay disabled until the end.
+        ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+        EXPECT_TRUE(CommandsDisabled());
+        EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32768));
+      },
+      timing));
   PrintDuration("DSP save 32768 bytes", timing, 512 * 0.020);
   ExpectNoOtherWindow();
   EXPECT_TRUE(CommandsEnabled());

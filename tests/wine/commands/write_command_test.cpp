@@ -23,19 +23,16 @@ TEST_F(WriteCommand, BoardWithTheDefaultsWritesVerifiesAndAsksForAReboot) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   Timing timing;
-  const std::optional<ULONGLONG> clicked = WriteFrom(source);
-  ASSERT_TRUE(clicked);
-  timing.clicked = *clicked;
-  const std::optional<ULONGLONG> started = StatusShown(L"Programming the Board-EEPROM...");
-  ASSERT_TRUE(started) << testing::PrintToString(Status());
-  timing.started = *started;
-  EXPECT_TRUE(CommandsDisabled());
-  ASSERT_TRUE(WaitForStatus(L"Verifying written data...")) << testing::PrintToString(Status());
-  EXPECT_TRUE(CommandsDisabled());
-  const std::optional<ULONGLONG> ended =
-      StatusShown(L"Board-EEPROM content successfully written to EEPROM!");
-  ASSERT_TRUE(ended) << testing::PrintToString(Status());
-  timing.ended = *ended;
+  ASSERT_NO_FATAL_FAILURE(FollowTransfer(
+      WriteFrom(source), L"Programming the Board-EEPROM...",
+      L"Board-EEPROM content successfully written to EEPROM!",
+      [&] {
+        EXPECT_TRUE(CommandsDisabled());
+        ASSERT_TRUE(WaitForStatus(L"Verifying written data..."))
+            << testing::PrintToString(Status());
+        EXPECT_TRUE(CommandsDisabled());
+      },
+      timing));
   PrintDuration("board write+verify 256 bytes", timing, 256 * 0.020 + 1.0);
 
   // The buttons are back before the notice shows.
@@ -70,17 +67,11 @@ TEST_F(WriteCommand, DspImageIsProgrammedAndTheChannelDecoderToldToReboot) {
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
 
   Timing timing;
-  const std::optional<ULONGLONG> clicked = WriteFrom(source);
-  ASSERT_TRUE(clicked);
-  timing.clicked = *clicked;
-  const std::optional<ULONGLONG> started = StatusShown(L"Programming the EEPROM...");
-  ASSERT_TRUE(started) << testing::PrintToString(Status());
-  timing.started = *started;
-  EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32767));
-  const std::optional<ULONGLONG> ended =
-      StatusShown(L"EEPROM content successfully written to EEPROM!");
-  ASSERT_TRUE(ended) << testing::PrintToString(Status());
-  timing.ended = *ended;
+  ASSERT_NO_FATAL_FAILURE(FollowTransfer(
+      WriteFrom(source), L"Programming the EEPROM...",
+      L"EEPROM content successfully written to EEPROM!",
+      [&] { EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32767)); },
+      timing));
   PrintDuration("DSP write 32767 bytes", timing, 512 * 0.020);
   AnswerBox(L"Ostrel",
             L"Please reboot the system to feed the new settings into the channel decoder!",
