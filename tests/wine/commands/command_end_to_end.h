@@ -63,9 +63,9 @@ class CommandEndToEnd : public testing::Test {
   // No box, nor any other window, besides the main dialog.
   void ExpectNoOtherWindow() const;
 
-  // The card's DLL has every object it handed out back, after an operation
-  // that opened connections connections (released lines since the last
-  // call; 0 when the card was not to be touched at all).
+  // The card's DLL has every object it handed out back: since the last call
+  // one release note for each of the operation's connections to the card
+  // (none when it was not to be touched), the last one with nothing alive.
   void ExpectCardReleasedEverything(std::size_t connections);
   // No I2C traffic and no object of the card's DLL.
   void ExpectCardUntouched();
