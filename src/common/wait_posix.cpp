@@ -1,5 +1,6 @@
 #include <cerrno>
 #include <ctime>
+#include <utility>
 
 #include "common/waiter.h"
 
@@ -9,6 +10,9 @@ namespace {
 // interruptions nor rounding can end the wait early.
 class MonotonicWaiter final : public Waiter {
  public:
+  explicit MonotonicWaiter(std::function<void()> whileWaiting)
+      : whileWaiting_(std::move(whileWaiting)) {}
+
   void WaitMilliseconds(std::uint32_t ms) override {
     timespec deadline{};
     clock_gettime(CLOCK_MONOTONIC, &deadline);
@@ -18,13 +22,17 @@ class MonotonicWaiter final : public Waiter {
       deadline.tv_sec += 1;
       deadline.tv_nsec -= 1000000000L;
     }
+    if (whileWaiting_) whileWaiting_();
     while (clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &deadline, nullptr) == EINTR) {
     }
   }
+
+ private:
+  std::function<void()> whileWaiting_;
 };
 
 }  // namespace
 
-std::unique_ptr<Waiter> MakePreciseWaiter() {
-  return std::make_unique<MonotonicWaiter>();
+std::unique_ptr<Waiter> MakePreciseWaiter(std::function<void()> whileWaiting) {
+  return std::make_unique<MonotonicWaiter>(std::move(whileWaiting));
 }

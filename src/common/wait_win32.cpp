@@ -2,6 +2,7 @@
 #include <mmsystem.h>
 
 #include <cstdint>
+#include <utility>
 
 #include "common/waiter.h"
 #include "common/win32_handle.h"
@@ -29,7 +30,8 @@ std::int64_t PerformanceFrequency() {
 // scheduler tick and a timer alone may fire a little early.
 class PreciseWaiter final : public Waiter {
  public:
-  PreciseWaiter() : frequency_(PerformanceFrequency()) {
+  explicit PreciseWaiter(std::function<void()> whileWaiting)
+      : whileWaiting_(std::move(whileWaiting)), frequency_(PerformanceFrequency()) {
     timer_ = Win32Handle(CreateWaitableTimerExW(
         nullptr, nullptr,
         CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
@@ -52,6 +54,7 @@ class PreciseWaiter final : public Waiter {
     // Rounded up, so that the deadline is never before the time asked for.
     const std::int64_t ticks = (static_cast<std::int64_t>(ms) * frequency_ + 999) / 1000;
     const std::int64_t deadline = PerformanceCounter() + ticks;
+    if (whileWaiting_) whileWaiting_();
     SleepUntilShortlyBefore(deadline);
     while (PerformanceCounter() < deadline) YieldProcessor();
   }
@@ -80,6 +83,7 @@ class PreciseWaiter final : public Waiter {
     if (leftMicros >= 1000) Sleep(static_cast<DWORD>(leftMicros / 1000));
   }
 
+  std::function<void()> whileWaiting_;
   std::int64_t frequency_;
   Win32Handle timer_;
   bool periodRaised_ = false;
@@ -88,6 +92,6 @@ class PreciseWaiter final : public Waiter {
 
 }  // namespace
 
-std::unique_ptr<Waiter> MakePreciseWaiter() {
-  return std::make_unique<PreciseWaiter>();
+std::unique_ptr<Waiter> MakePreciseWaiter(std::function<void()> whileWaiting) {
+  return std::make_unique<PreciseWaiter>(std::move(whileWaiting));
 }

@@ -15,9 +15,14 @@ int RunOstrel(HINSTANCE instance) {
   InitCommonControlsEx(&controls);
 
   FilterConnector connector;
-  const auto waiter = MakePreciseWaiter();
+  // The dialog paints inside the pacing waits of the commands it runs.
+  MainDialog* painter = nullptr;
+  const auto waiter = MakePreciseWaiter([&painter] {
+    if (painter != nullptr) painter->PaintWhileBusy();
+  });
   const auto files = MakeNativeFileSystem();
   MainDialog dialog(instance, CommandServices{connector, *waiter, *files});
+  painter = &dialog;
   dialog.Run();
   return 0;
 }

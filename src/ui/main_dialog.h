@@ -28,6 +28,10 @@ class MainDialog final : public TransferView, public CommandHost {
   void ShowNotice(const std::string& text) override;
   void ShowPlainMessage(const std::string& text, const std::string& caption) override;
 
+  // Carries out the paints a running command has left pending; the pacing
+  // waits call it, so that painting happens inside them.
+  void PaintWhileBusy();
+
   TransferView& View() override { return *this; }
   CommandSettings Settings() override;
   std::optional<FilePath> AskFileToSave() override;
@@ -48,8 +52,9 @@ class MainDialog final : public TransferView, public CommandHost {
   void RunCommand(Command command);
   void TakeTypedSize();
   void EnableBoardOptions(bool on);
-  // Shows a change at once, also while a command holds the thread.
-  void Refresh(HWND control);
+  // Shows a change: at once, or while a command holds the thread, in its
+  // next wait (but never after more than a moment).
+  void Refresh(HWND control, bool atOnce);
   void Box(const std::string& text, const std::wstring& caption, UINT style);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
@@ -60,6 +65,7 @@ class MainDialog final : public TransferView, public CommandHost {
   std::int32_t selectedSize_ = 256;
   std::int32_t progressEnd_ = 0;
   bool commandRunning_ = false;
+  ULONGLONG lastPaintTick_ = 0;
   // The control that had the focus when the buttons were disabled.
   HWND focusBeforeBusy_ = nullptr;
 };
