@@ -47,7 +47,17 @@ mkdir -p "$all"
 cat >"$all/CTestTestfile.cmake" <<CTEST
 subdirs("$root/build/native" "$root/build/fuzz/tests/fuzz" "$root/build/windows")
 CTEST
-status=0
-(cd "$all" && ctest --output-on-failure -j1 --timeout 900) || status=$?
+set +e
+(cd "$all" && ctest --output-on-failure -j1 --timeout 900) 2>&1 | tee "$all/ctest.out"
+status=${PIPESTATUS[0]}
+set -e
 WINEPREFIX="$root/build/windows/wineprefix" wineserver -w 2>/dev/null || true
+
+# The figures the tests measured (fault positions swept, fuzz runs, end-to-end
+# durations), then ctest's summary once more so that the run ends with it.
+step "Figures"
+cat "$all"/Testing/Temporary/LastTest.log 2>/dev/null \
+  | grep -E '^(swept|I2C fault sweep|file fault sweep|duration): |^Done [0-9]+ runs' || true
+printf '\n'
+sed -n '/tests passed/,$p' "$all/ctest.out"
 exit "$status"

@@ -67,14 +67,28 @@ class PreciseWaiter final : public Waiter {
     return (deadline - PerformanceCounter()) * 1000000 / frequency_;
   }
 
+  // Waits for the timer while answering messages that other threads and
+  // processes send to this one (a window's text asked for, say): they would
+  // otherwise wait with their sender for the whole wait. Posted messages and
+  // input stay queued.
+  bool AwaitTimer() {
+    HANDLE timer = timer_.Get();
+    for (;;) {
+      const DWORD woke = MsgWaitForMultipleObjectsEx(1, &timer, INFINITE, QS_SENDMESSAGE, 0);
+      if (woke == WAIT_OBJECT_0) return true;
+      if (woke != WAIT_OBJECT_0 + 1) return false;
+      MSG msg;
+      PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    }
+  }
+
   void SleepUntilShortlyBefore(std::int64_t deadline) {
     const std::int64_t sleepMicros = MicrosUntil(deadline) - spinMicros_;
     if (sleepMicros <= 0) return;
     if (timer_) {
       LARGE_INTEGER due;
       due.QuadPart = -sleepMicros * 10;  // relative, in 100 ns units
-      if (SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE) &&
-          WaitForSingleObject(timer_.Get(), INFINITE) == WAIT_OBJECT_0) {
+      if (SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE) && AwaitTimer()) {
         return;
       }
     }

@@ -21,9 +21,13 @@ constexpr wchar_t kApplicationName[] = L"Ostrel";
 constexpr int kBoardListIndex = 0;
 constexpr int kChannelDecoderListIndex = 1;
 constexpr std::size_t kTypedSizeCharacters = 9;
-// Longest a change waits to be painted while a command runs without pausing
-// (unpaced reads); also keeps the window from looking hung.
-constexpr ULONGLONG kMaxPaintGapMs = 50;
+// While a command runs, progress is painted about this often, inside the
+// pacing waits: often enough to look smooth, seldom enough that painting
+// never outlasts a wait.
+constexpr ULONGLONG kPaintIntervalMs = 40;
+// Without waits (unpaced reads) it is painted between requests, this often;
+// that also keeps the window from looking hung.
+constexpr ULONGLONG kUnpacedPaintIntervalMs = 100;
 
 // The typed size is read from the first characters of the edit's text; any
 // character outside ASCII is neither a digit nor white space for that.
@@ -229,11 +233,18 @@ void MainDialog::Refresh(HWND control, bool atOnce) {
   }
   // Painting costs milliseconds; done in the pacing wait that follows, it
   // does not lengthen the transfer.
-  if (atOnce || GetTickCount64() - lastPaintTick_ >= kMaxPaintGapMs) PaintWhileBusy();
+  if (atOnce || PaintIsDue(kUnpacedPaintIntervalMs)) PaintNow();
+}
+
+bool MainDialog::PaintIsDue(ULONGLONG interval) const {
+  return GetTickCount64() - lastPaintTick_ >= interval;
 }
 
 void MainDialog::PaintWhileBusy() {
-  if (!commandRunning_ || window_ == nullptr) return;
+  if (commandRunning_ && PaintIsDue(kPaintIntervalMs)) PaintNow();
+}
+
+void MainDialog::PaintNow() {
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   PaintPendingWhileBusy(Item(IDC_PROGRESS));
   lastPaintTick_ = GetTickCount64();

@@ -28,8 +28,8 @@ class MainDialog final : public TransferView, public CommandHost {
   void ShowNotice(const std::string& text) override;
   void ShowPlainMessage(const std::string& text, const std::string& caption) override;
 
-  // Carries out the paints a running command has left pending; the pacing
-  // waits call it, so that painting happens inside them.
+  // Carries out, when due, the paints a running command has left pending;
+  // the pacing waits call it, so that painting happens inside them.
   void PaintWhileBusy();
 
   TransferView& View() override { return *this; }
@@ -55,6 +55,8 @@ class MainDialog final : public TransferView, public CommandHost {
   // Shows a change: at once, or while a command holds the thread, in its
   // next wait (but never after more than a moment).
   void Refresh(HWND control, bool atOnce);
+  bool PaintIsDue(ULONGLONG interval) const;
+  void PaintNow();
   void Box(const std::string& text, const std::wstring& caption, UINT style);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
