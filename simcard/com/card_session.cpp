@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "simcard/card_config.h"
+#include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
 #include "simcard/transaction_log_file.h"
 
@@ -40,16 +41,23 @@ KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, v
 void CardSession::RecordInFolder() {
   if (!folder_) return;
   const std::vector<Transaction>& log = card_->Log();
-  bool wrote = false;
+  bool boardWritten = false;
+  bool dspWritten = false;
   for (std::size_t i = logged_; i < log.size(); ++i) {
-    wrote = wrote ||
-            (log[i].wellFormed && log[i].kind == TransactionKind::Set && log[i].result == kKsOk);
+    if (!log[i].wellFormed || log[i].kind != TransactionKind::Set || log[i].result != kKsOk)
+      continue;
+    boardWritten = boardWritten || log[i].device == kBoardEepromAddress;
+    dspWritten = dspWritten || log[i].device == kDspEepromAddress;
   }
   AppendLog(log, *folder_ / kLogFileName, logged_);
   logged_ = log.size();
-  // Like a real card, the content survives the process; a failed save is
-  // noted rather than turned into a bus error the driver never reports.
-  if (wrote && !card_->SaveTo(*folder_)) AppendModuleNote("save failed");
+  // Like a real card, the content survives the process; only the EEPROM
+  // just written is saved again. A failed save is noted rather than turned
+  // into a bus error the driver never reports.
+  bool saved = true;
+  if (boardWritten) saved = SaveImage(*folder_ / kBoardImageName, card_->BoardEeprom()) && saved;
+  if (dspWritten) saved = SaveImage(*folder_ / kDspImageName, card_->DspEeprom()) && saved;
+  if (!saved) AppendModuleNote("save failed");
 }
 
 }  // namespace simcard::com
