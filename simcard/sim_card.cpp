@@ -121,6 +121,12 @@ bool SimCard::ChDecRestored() const {
 const std::vector<Transaction>& SimCard::Log() const {
   return log_;
 }
+void SimCard::NoteLastRequest(std::uint32_t process, std::uint64_t ownMicros) {
+  if (log_.empty()) return;
+  log_.back().process = process;
+  log_.back().ownMicros = ownMicros;
+}
+
 void SimCard::ClearLog() {
   log_.clear();
 }

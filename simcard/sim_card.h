@@ -58,6 +58,9 @@ class SimCard {
   // Every request since creation (or ClearLog), in order.
   const std::vector<Transaction>& Log() const;
   void ClearLog();
+  // What only the driver around the card knows of the latest request: who
+  // made it and how long the driver took over it in all.
+  void NoteLastRequest(std::uint32_t process, std::uint64_t ownMicros);
 
   // Faults. Transaction numbers count requests from 1 since creation or
   // ClearLog (malformed ones included); a failing request changes nothing on

@@ -19,6 +19,8 @@ struct Transaction {
   std::uint32_t length = 0;        // bytes read or written
   std::vector<std::uint8_t> data;  // bytes written, or bytes handed back by a read
   std::uint64_t timeMicros = 0;    // card clock when the request arrived
+  std::uint32_t process = 0;       // the requesting process, where the driver knows it
+  std::uint64_t ownMicros = 0;     // the driver's own time on the request, where measured
   KsResult result = kKsOk;
   std::string note;  // why it was refused or failed, for test output
 };

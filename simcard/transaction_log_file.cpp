@@ -33,11 +33,12 @@ std::string ResultText(KsResult result) {
 }  // namespace
 
 std::string FormatTransaction(std::size_t number, const Transaction& transaction) {
-  return "n=" + std::to_string(number) + " t=" + std::to_string(transaction.timeMicros) + " " +
-         KindName(transaction) + " dev=" + Hex({transaction.device}) +
-         " sub=" + Hex(transaction.subaddress) + " len=" + std::to_string(transaction.length) +
-         " data=" + Hex(transaction.data) + " result=" + ResultText(transaction.result) +
-         " note=" + transaction.note;
+  return "n=" + std::to_string(number) + " t=" + std::to_string(transaction.timeMicros) +
+         " pid=" + std::to_string(transaction.process) +
+         " own=" + std::to_string(transaction.ownMicros) + " " + KindName(transaction) +
+         " dev=" + Hex({transaction.device}) + " sub=" + Hex(transaction.subaddress) +
+         " len=" + std::to_string(transaction.length) + " data=" + Hex(transaction.data) +
+         " result=" + ResultText(transaction.result) + " note=" + transaction.note;
 }
 
 bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,

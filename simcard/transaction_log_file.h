@@ -4,10 +4,12 @@
 // the card and read the traffic afterwards. One line a transaction, fields
 // separated by single spaces, the note last and running to the line's end:
 //
-//   n=12 t=240000 SET dev=A2 sub=0140 len=64 data=00FF...3C result=0x00000000 note=
+//   n=12 t=240000 pid=1234 own=85 SET dev=A2 sub=0140 len=64 data=00FF...3C result=0x00000000 note=
 //
 // n is the transaction number (from 1, as the faults count), t the card's
-// time in microseconds, the kind GET, SET or BAD (refused while decoding; the
+// time in microseconds, pid the process that made the request and own the
+// driver's own time on it in microseconds, keeping the content included
+// (both 0 where not known), the kind GET, SET or BAD (refused while decoding; the
 // other fields then hold what could be read). dev, sub and data are hex, two
 // digits a byte, no separators; sub and data may be empty (a read's data are
 // the bytes handed back, nothing when it failed). result is the driver's

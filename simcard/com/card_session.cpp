@@ -1,5 +1,7 @@
 #include "simcard/com/card_session.h"
 
+#include <windows.h>
+
 #include <string>
 #include <utility>
 
@@ -32,13 +34,14 @@ CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::files
 
 KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                                  std::uint32_t dataLength, std::uint32_t* bytesReturned) {
+  const std::uint64_t arrived = clock_->NowMicros();
   const KsResult result =
       card_->KsProperty(property, propertyLength, data, dataLength, bytesReturned);
-  RecordInFolder();
+  RecordInFolder(arrived);
   return result;
 }
 
-void CardSession::RecordInFolder() {
+void CardSession::RecordInFolder(std::uint64_t arrived) {
   if (!folder_) return;
   const std::vector<Transaction>& log = card_->Log();
   bool boardWritten = false;
@@ -49,8 +52,6 @@ void CardSession::RecordInFolder() {
     boardWritten = boardWritten || log[i].device == kBoardEepromAddress;
     dspWritten = dspWritten || log[i].device == kDspEepromAddress;
   }
-  AppendLog(log, *folder_ / kLogFileName, logged_);
-  logged_ = log.size();
   // Like a real card, the content survives the process; only the EEPROM
   // just written is saved again. A failed save is noted rather than turned
   // into a bus error the driver never reports.
@@ -58,6 +59,12 @@ void CardSession::RecordInFolder() {
   if (boardWritten) saved = SaveImage(*folder_ / kBoardImageName, card_->BoardEeprom()) && saved;
   if (dspWritten) saved = SaveImage(*folder_ / kDspImageName, card_->DspEeprom()) && saved;
   if (!saved) AppendModuleNote("save failed");
+  // Measured before the line is written, so that what a request costs the
+  // driver can be told apart from what it costs the program that made it.
+  card_->NoteLastRequest(static_cast<std::uint32_t>(GetCurrentProcessId()),
+                         clock_->NowMicros() - arrived);
+  AppendLog(log, *folder_ / kLogFileName, logged_);
+  logged_ = log.size();
 }
 
 }  // namespace simcard::com

@@ -30,7 +30,7 @@ class CardSession {
                       std::uint32_t dataLength, std::uint32_t* bytesReturned);
 
  private:
-  void RecordInFolder();
+  void RecordInFolder(std::uint64_t arrived);
 
   std::unique_ptr<SteadyCardClock> clock_;
   std::unique_ptr<SimCard> card_;

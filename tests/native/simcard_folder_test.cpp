@@ -107,10 +107,11 @@ TEST(SimCardFolder, LogIsAppendedAsOneLinePerTransaction) {
   ASSERT_TRUE(simcard::AppendLog(bench.card.Log(), temp / "log.txt", 2));
 
   EXPECT_EQ(ReadText(temp / "log.txt"),
-            "n=1 t=0 SET dev=A0 sub=05 len=1 data=5A result=0x00000000 note=\n"
-            "n=2 t=1000 SET dev=A0 sub=06 len=1 data=A5 result=0x80004005 note=not acknowledged: "
+            "n=1 t=0 pid=0 own=0 SET dev=A0 sub=05 len=1 data=5A result=0x00000000 note=\n"
+            "n=2 t=1000 pid=0 own=0 SET dev=A0 sub=06 len=1 data=A5 result=0x80004005 note=not "
+            "acknowledged: "
             "EEPROM busy: write cycle running (1000 us since the last write)\n"
-            "n=3 t=1000 GET dev=10 sub=3C len=1 data=C3 result=0x00000000 note=\n");
+            "n=3 t=1000 pid=0 own=0 GET dev=10 sub=3C len=1 data=C3 result=0x00000000 note=\n");
 }
 
 TEST(SimCardConnector, CountsConnectionsAndFailsLikeTheLookupWithoutACard) {

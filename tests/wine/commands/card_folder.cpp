@@ -26,9 +26,12 @@ std::string Field(const std::string& token, const std::string& key) {
 
 LoggedTransaction ParseLine(const std::string& line) {
   std::istringstream in(line);
-  std::string number, time, kind, device, subaddress, length, data, result;
-  in >> number >> time >> kind >> device >> subaddress >> length >> data >> result;
+  std::string number, time, process, own, kind, device, subaddress, length, data, result;
+  in >> number >> time >> process >> own >> kind >> device >> subaddress >> length >> data >>
+      result;
   LoggedTransaction transaction;
+  const std::string processText = Field(process, "pid");
+  transaction.process = processText.empty() ? 0 : std::stoul(processText);
   transaction.kind = kind;
   transaction.device = Field(device, "dev");
   transaction.subaddress = Field(subaddress, "sub");

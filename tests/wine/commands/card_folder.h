@@ -17,7 +17,8 @@ using Bytes = std::vector<std::uint8_t>;
 
 // One line of log.txt.
 struct LoggedTransaction {
-  std::string kind;  // GET, SET or BAD
+  unsigned long process = 0;  // the process that made the request
+  std::string kind;           // GET, SET or BAD
   std::string device;
   std::string subaddress;
   int length = 0;
