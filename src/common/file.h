@@ -2,12 +2,20 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <filesystem>
 #include <memory>
 #include <optional>
 #include <span>
+#include <string>
 
-using FilePath = std::filesystem::path;
+// A file's name as the system spells it (UTF-16 on Windows, bytes on POSIX),
+// handed to the system unchanged, so that any name the file dialogs give,
+// extended-length ones included, reaches the file as chosen. Deliberately not
+// std::filesystem::path: that alone would more than double the program.
+#ifdef _WIN32
+using FilePath = std::wstring;
+#else
+using FilePath = std::string;
+#endif
 
 // An open file; destroying it closes it.
 class File {

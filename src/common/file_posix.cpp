@@ -67,10 +67,12 @@ class PosixFile final : public File {
   Descriptor fd_;
 };
 
-std::string TemporaryName(const FilePath& target) {
+// "<folder>/.<name>.<random>.tmp" for target "<folder>/<name>".
+FilePath TemporaryName(const FilePath& target) {
+  const std::size_t nameStart = target.find_last_of('/') + 1;  // 0 without a folder
   std::random_device random;
-  std::string name(".");
-  name.append(target.filename().string()).append(".").append(std::to_string(random()));
+  FilePath name = target.substr(0, nameStart);
+  name.append(".").append(target, nameStart).append(".").append(std::to_string(random()));
   return name.append(".tmp");
 }
 
@@ -94,7 +96,7 @@ class PosixFileSystem final : public FileSystem {
 
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override {
     for (int attempt = 0; attempt < 16; ++attempt) {
-      FilePath candidate = target.parent_path() / TemporaryName(target);
+      const FilePath candidate = TemporaryName(target);
       const int fd = ::open(candidate.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
       if (fd >= 0) {
         tempPath = candidate;

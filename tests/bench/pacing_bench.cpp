@@ -3,6 +3,7 @@
 // 20 ms). Prints one line per transfer; the target is a ratio of at most 1.02.
 #include <chrono>
 #include <cstdio>
+#include <filesystem>
 #include <functional>
 #include <memory>
 #include <string>
@@ -60,8 +61,7 @@ bool Measure(const char* name, int pacedRequests, const std::function<bool()>& t
 int main() {
   Rig rig;
   const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
-  const FilePath folder = std::filesystem::temp_directory_path();
-  const FilePath image = folder / "ostrel-bench-image.bin";
+  const FilePath image = std::filesystem::temp_directory_path() / "ostrel-bench-image.bin";
   bool ok = true;
 
   std::vector<std::uint8_t> board(256, 0x5A);

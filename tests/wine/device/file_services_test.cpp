@@ -52,7 +52,7 @@ TEST_F(FileServices, AnOpenFileIsNotShared) {
 }
 
 TEST_F(FileServices, ATemporaryFileBesideTheTargetReplacesItInOneStep) {
-  const FilePath target = folder / "board.bin";
+  const std::filesystem::path target = folder / "board.bin";
   WriteWholeFile(target, {1});
   FilePath first;
   FilePath second;
@@ -62,7 +62,7 @@ TEST_F(FileServices, ATemporaryFileBesideTheTargetReplacesItInOneStep) {
     const std::unique_ptr<File> other = files->CreateTemporaryBeside(target, second);
     ASSERT_NE(other, nullptr);
     EXPECT_NE(first, second);
-    EXPECT_EQ(first.parent_path(), target.parent_path());
+    EXPECT_EQ(std::filesystem::path(first).parent_path(), target.parent_path());
     ASSERT_TRUE(temporary->Write(Bytes{4, 5, 6}));
     ASSERT_TRUE(temporary->FlushToDisk());
   }
