@@ -59,11 +59,16 @@ class Win32File final : public File {
   Win32Handle handle_;
 };
 
+// Decimal digits of value. std::to_wstring would bring the C library's whole
+// wide printf into the program for this.
+std::wstring Decimal(unsigned long value) {
+  const std::string digits = std::to_string(value);
+  return std::wstring(digits.begin(), digits.end());
+}
+
 // "<name>.<process>-<attempt>.tmp" beside target.
 FilePath TemporaryName(const FilePath& target, unsigned attempt) {
-  FilePath name = target;
-  name += L"." + std::to_wstring(GetCurrentProcessId()) + L"-" + std::to_wstring(attempt) + L".tmp";
-  return name;
+  return target + L"." + Decimal(GetCurrentProcessId()) + L"-" + Decimal(attempt) + L".tmp";
 }
 
 class Win32FileSystem final : public FileSystem {
