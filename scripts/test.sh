@@ -54,10 +54,11 @@ set -e
 WINEPREFIX="$root/build/windows/wineprefix" wineserver -w 2>/dev/null || true
 
 # The figures the tests measured (fault positions swept, fuzz runs, end-to-end
-# durations), then ctest's summary once more so that the run ends with it.
+# durations, the stripped program's size), then ctest's summary once more so
+# that the run ends with it.
 step "Figures"
 cat "$all"/Testing/Temporary/LastTest.log 2>/dev/null \
-  | grep -E '^(swept|I2C fault sweep|file fault sweep|duration): |^Done [0-9]+ runs' || true
+  | grep -E '^(swept|I2C fault sweep|file fault sweep|duration|size): |^Done [0-9]+ runs' || true
 printf '\n'
 sed -n '/tests passed/,$p' "$all/ctest.out"
 exit "$status"
