@@ -1,6 +1,7 @@
 // The Win32 file services: sharing, creation and replacement as the
 // commands rely on them.
 
+#include <windows.h>
 #include <gtest/gtest.h>
 
 #include <cstdint>
@@ -72,6 +73,35 @@ TEST_F(FileServices, ATemporaryFileBesideTheTargetReplacesItInOneStep) {
 
   EXPECT_TRUE(files->Remove(second));
   EXPECT_FALSE(files->Remove(second));
+}
+
+TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
+  const FilePath deep = L"\\\\?\\" + (folder.path() / std::wstring(240, L'x')).wstring();
+  ASSERT_TRUE(CreateDirectoryW(deep.c_str(), nullptr));
+  const FilePath target = deep + L"\\board.bin";
+  ASSERT_GT(target.size(), std::size_t{MAX_PATH});
+
+  bool created = false;
+  ASSERT_TRUE(files->ProbeWritable(target, created));
+  EXPECT_TRUE(created);
+  FilePath temp;
+  {
+    const std::unique_ptr<File> temporary = files->CreateTemporaryBeside(target, temp);
+    ASSERT_NE(temporary, nullptr);
+    EXPECT_EQ(temp.rfind(deep + L"\\board.bin.", 0), 0u);
+    ASSERT_TRUE(temporary->Write(Bytes{4, 2}));
+  }
+  ASSERT_TRUE(files->Replace(temp, target));
+  Bytes read(4);
+  {
+    const std::unique_ptr<File> file = files->OpenForReading(target);
+    ASSERT_NE(file, nullptr);
+    EXPECT_EQ(file->Read(read), 2u);
+  }
+  EXPECT_EQ(read, (Bytes{4, 2, 0, 0}));
+  EXPECT_TRUE(files->Remove(target));
+  EXPECT_FALSE(files->Remove(temp));
+  EXPECT_TRUE(RemoveDirectoryW(deep.c_str()));
 }
 
 }  // namespace
