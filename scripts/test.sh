@@ -26,7 +26,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 
 step "Wine and display"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+. scripts/wine-env.sh  # Wine settings and a UTF-8 locale, inherited by every Wine test
 rm -rf build/windows/wineprefix  # throwaway: made afresh by the first Wine test
 if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 100))
