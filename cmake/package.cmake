@@ -11,6 +11,8 @@ configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt.in ${package_files}/README.
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${package_files}/LICENSE COPYONLY)
 
 if(CMAKE_STRIP)
+  # MinGW's strip stamps the PE header with SOURCE_DATE_EPOCH, the commit's
+  # time when scripts/package.sh runs it.
   set(take_program ${CMAKE_STRIP} -o ${package_files}/ostrel.exe $<TARGET_FILE:ostrel>)
 else()
   # MSVC keeps the symbols apart from the program already.
