@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of Ostrel: installs what is missing, builds the native code
 # (ASan+UBSan), the fuzz target (clang) and the Windows build (MinGW-w64),
-# then runs the native tests, a bounded fuzz run and the Windows tests under
-# Wine in a throwaway prefix, with one ctest summary at the end.
+# then runs the native tests, a bounded fuzz run, the Windows tests under
+# Wine in a throwaway prefix and the check that the operators' package builds
+# reproducibly (Package.Reproducible), with one ctest summary at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
