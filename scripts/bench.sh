@@ -10,7 +10,8 @@ cmake --preset windows >/dev/null && cmake --build build/windows -j"$(nproc)" --
 echo "== native (POSIX wait) =="
 ./build/bench/tests/bench/pacing_bench
 echo "== Windows build under Wine (waitable timer) =="
-export WINEPREFIX=$PWD/build/windows/bench-prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. scripts/wine-env.sh
+export WINEPREFIX=$PWD/build/windows/bench-prefix
 ./scripts/wine-prefix.sh "$WINEPREFIX"
 wine build/windows/tests/bench/pacing_bench.exe
 wineserver -w

@@ -1,28 +1,42 @@
 #!/usr/bin/env bash
-# Installs what building and testing Ostrel needs on Debian 12 / Ubuntu:
-# the MinGW-w64 cross compilers, 32-bit Wine, Xvfb, GoogleTest sources and
-# the native toolchain with its sanitizer and fuzzer runtimes.
+# Installs what building, testing and packaging Ostrel needs on Debian 12
+# (and, untried, Ubuntu 24.04): the MinGW-w64 cross compilers, 32-bit Wine
+# and its fonts, Xvfb, GoogleTest sources, the native toolchain with the
+# sanitizer and fuzzer runtimes of its clang, git and Python.
 # Does nothing when everything is already there.
 set -euo pipefail
 
 packages=(
-  cmake ninja-build g++ clang libclang-rt-14-dev clang-format clang-tidy cppcheck
+  cmake ninja-build g++ clang clang-format clang-tidy cppcheck
   googletest g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick python3
+  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick python3 git
 )
-
-missing=()
-for p in "${packages[@]}"; do
-  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
-done
-[ ${#missing[@]} -eq 0 ] && exit 0
 
 sudo_cmd=()
 [ "$(id -u)" -eq 0 ] || sudo_cmd=(sudo)
+updated=false
 
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-  "${sudo_cmd[@]}" dpkg --add-architecture i386
-fi
-echo "Installing: ${missing[*]}"
-"${sudo_cmd[@]}" apt-get update -qq
-DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# install PACKAGE...: installs those of them that are missing.
+install() {
+  local missing=() p
+  for p in "$@"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    "${sudo_cmd[@]}" dpkg --add-architecture i386
+  fi
+  echo "Installing: ${missing[*]}"
+  if ! $updated; then
+    "${sudo_cmd[@]}" apt-get update -qq
+    updated=true
+  fi
+  DEBIAN_FRONTEND=noninteractive "${sudo_cmd[@]}" apt-get install -y -qq --no-install-recommends \
+    "${missing[@]}"
+}
+
+install "${packages[@]}"
+# The sanitizer and fuzzer runtimes of the clang just installed: clang 14 on
+# Debian 12, clang 18 on Ubuntu 24.04.
+clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -1)
+install "libclang-rt-$clang_major-dev"

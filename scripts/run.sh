@@ -59,7 +59,8 @@ if [ -n "$screenshot" ] || [ -z "${DISPLAY:-}" ]; then
 fi
 
 step "Preparing the Wine prefix with the virtual card"
-export WINEPREFIX=$build/run-prefix WINEARCH=win32 WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+. scripts/wine-env.sh
+export WINEPREFIX=$build/run-prefix
 ./scripts/wine-prefix.sh "$WINEPREFIX" "$dll"
 
 card=$(realpath -m "${OSTREL_CARD_DIR:-$HOME/.ostrel-card}")

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Runs every test of Ostrel: installs what is missing, builds the native code
 # (ASan+UBSan), the fuzz target (clang) and the Windows build (MinGW-w64),
-# then runs the native tests, a bounded fuzz run and the Windows tests under
-# Wine in a throwaway prefix, with one ctest summary at the end.
+# then runs the native tests, a bounded fuzz run, the Windows tests under
+# Wine in a throwaway prefix and the check that the operators' package builds
+# reproducibly (Package.Reproducible), with one ctest summary at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$(pwd)
@@ -26,7 +27,7 @@ cmake --preset windows >/dev/null
 cmake --build --preset windows -j"$jobs"
 
 step "Wine and display"
-export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=" WINEARCH=win32
+. scripts/wine-env.sh  # Wine settings and a UTF-8 locale, inherited by every Wine test
 rm -rf build/windows/wineprefix  # throwaway: made afresh by the first Wine test
 if [ -z "${DISPLAY:-}" ]; then
   display=:$((90 + RANDOM % 100))

@@ -1,0 +1,34 @@
+# The operators' package, target ostrel_package (scripts/package.sh builds
+# it): dist/ostrel-<version>-win32.zip with the stripped program, the
+# operators' README with Windows line endings, the licence and SHA256SUMS.
+# Nothing of the simulated card goes in: images made for a virtual card must
+# never reach a real one.
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+
+set(package_files ${PROJECT_BINARY_DIR}/package-files)
+configure_file(${PROJECT_SOURCE_DIR}/docs/README.txt.in ${package_files}/README.txt @ONLY
+               NEWLINE_STYLE CRLF)
+configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${package_files}/LICENSE COPYONLY)
+
+if(CMAKE_STRIP)
+  # MinGW's strip stamps the PE header with SOURCE_DATE_EPOCH, the commit's
+  # time when scripts/package.sh runs it.
+  set(take_program ${CMAKE_STRIP} -o ${package_files}/ostrel.exe $<TARGET_FILE:ostrel>)
+else()
+  # MSVC keeps the symbols apart from the program already.
+  set(take_program ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ostrel> ${package_files}/ostrel.exe)
+endif()
+
+add_custom_target(ostrel_package
+  COMMAND ${take_program}
+  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/make_package.py
+          ${PROJECT_SOURCE_DIR}/dist/ostrel-${PROJECT_VERSION}-win32.zip
+          ${package_files}/ostrel.exe ${package_files}/README.txt ${package_files}/LICENSE
+  DEPENDS ostrel
+  VERBATIM
+  COMMENT "Packing dist/ostrel-${PROJECT_VERSION}-win32.zip")
+
+# Two builds of the package from clones in different folders must give the
+# same bytes. Costs two builds of the program.
+add_test(NAME Package.Reproducible COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-reproducible.sh)
+set_tests_properties(Package.Reproducible PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77)

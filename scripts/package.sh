@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Builds the archive operators download, dist/ostrel-<version>-win32.zip:
+# ostrel.exe (stripped), README.txt, LICENSE and SHA256SUMS. Installs what is
+# missing, builds only the program, in a folder of its own (build/package),
+# and prints the archive's path, its SHA-256 (publish it beside the archive)
+# and the size of ostrel.exe.
+#
+# The same commit gives the same bytes in any folder at any time: the
+# archive's times come from the commit (SOURCE_DATE_EPOCH, unless already
+# set) and nothing of the build's folder or clock gets into the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+./scripts/install-deps.sh
+
+if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
+  SOURCE_DATE_EPOCH=$(git log -1 --format=%ct 2>/dev/null) || {
+    echo "$0: not a git checkout; set SOURCE_DATE_EPOCH to the sources' time" >&2
+    exit 1
+  }
+fi
+export SOURCE_DATE_EPOCH
+if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
+  echo "$0: note: uncommitted changes; this archive is not the commit's" >&2
+fi
+
+cmake --preset package >/dev/null
+cmake --build --preset package -j"$(nproc)"
