@@ -43,7 +43,7 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
 
   const std::optional<FilePath> path = host.AskFileToSave();
   if (!path) return;
-  std::unique_ptr<PendingSave> save = PendingSave::Begin(services.files, *path);
+  std::unique_ptr<PendingSave> save = PendingSave::Begin(services.files, services.waiter, *path);
   if (!save) {
     view.ShowError("File can't be created");
     return;
