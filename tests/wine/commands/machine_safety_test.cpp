@@ -163,6 +163,11 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
   ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
   ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+  // Held open here, the lock outlives the program: the next one finds it
+  // abandoned. Any user's program may open it.
+  const Win32Handle lock(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Ostrel.CardLock"));
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(WaitForSingleObject(lock.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "held";
   program_.reset();
 
   ASSERT_NO_FATAL_FAILURE(StartProgram());
