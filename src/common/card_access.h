@@ -43,7 +43,7 @@ class CardClaim {
   CardAccess& access_;
 };
 
-inline constexpr char kCardInUseMessage[] =
+inline constexpr const char* kCardInUseMessage =
     "Another Ostrel is using the card. Try again when it has finished.";
 
 // The lock and the guard together, as the commands use them.
