@@ -32,6 +32,11 @@ class File {
   virtual bool FlushToDisk() = 0;
 };
 
+// How a replace or a removal ended. Busy: another program had the file open
+// (a virus scanner or the search indexer looking at a fresh file does that
+// for a moment), so that trying again shortly may succeed.
+enum class FileOutcome { Done, Busy, Failed };
+
 // The file services the commands and transfers use (file_posix.cpp /
 // file_win32.cpp); tests put a fault-injecting layer in between.
 class FileSystem {
@@ -48,8 +53,8 @@ class FileSystem {
   virtual std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target,
                                                       FilePath& tempPath) = 0;
   // Puts source in the place of target (replacing it) in one step.
-  virtual bool Replace(const FilePath& source, const FilePath& target) = 0;
-  virtual bool Remove(const FilePath& path) = 0;
+  virtual FileOutcome Replace(const FilePath& source, const FilePath& target) = 0;
+  virtual FileOutcome Remove(const FilePath& path) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

@@ -67,6 +67,11 @@ class PosixFile final : public File {
   Descriptor fd_;
 };
 
+FileOutcome OutcomeOf(int result) {
+  if (result == 0) return FileOutcome::Done;
+  return errno == EBUSY ? FileOutcome::Busy : FileOutcome::Failed;
+}
+
 // "<folder>/.<name>.<random>.tmp" for target "<folder>/<name>".
 FilePath TemporaryName(const FilePath& target) {
   const std::size_t nameStart = target.find_last_of('/') + 1;  // 0 without a folder
@@ -107,11 +112,11 @@ class PosixFileSystem final : public FileSystem {
     return nullptr;
   }
 
-  bool Replace(const FilePath& source, const FilePath& target) override {
-    return std::rename(source.c_str(), target.c_str()) == 0;
+  FileOutcome Replace(const FilePath& source, const FilePath& target) override {
+    return OutcomeOf(std::rename(source.c_str(), target.c_str()));
   }
 
-  bool Remove(const FilePath& path) override { return ::unlink(path.c_str()) == 0; }
+  FileOutcome Remove(const FilePath& path) override { return OutcomeOf(::unlink(path.c_str())); }
 };
 
 }  // namespace

@@ -59,6 +59,18 @@ class Win32File final : public File {
   Win32Handle handle_;
 };
 
+FileOutcome OutcomeOf(BOOL done) {
+  if (done) return FileOutcome::Done;
+  switch (GetLastError()) {
+    case ERROR_ACCESS_DENIED:  // what Wine answers while another handle is open
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+      return FileOutcome::Busy;
+    default:
+      return FileOutcome::Failed;
+  }
+}
+
 // Decimal digits of value. std::to_wstring would bring the C library's whole
 // wide printf into the program for this.
 std::wstring Decimal(unsigned long value) {
@@ -101,12 +113,12 @@ class Win32FileSystem final : public FileSystem {
     return nullptr;
   }
 
-  bool Replace(const FilePath& source, const FilePath& target) override {
-    return MoveFileExW(source.c_str(), target.c_str(),
-                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
+  FileOutcome Replace(const FilePath& source, const FilePath& target) override {
+    return OutcomeOf(MoveFileExW(source.c_str(), target.c_str(),
+                                 MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
 
-  bool Remove(const FilePath& path) override { return DeleteFileW(path.c_str()) != FALSE; }
+  FileOutcome Remove(const FilePath& path) override { return OutcomeOf(DeleteFileW(path.c_str())); }
 
  private:
   static constexpr unsigned kMaxAttempts = 1000;

@@ -1,9 +1,9 @@
 #include <windows.h>
-#include <mmsystem.h>
 
 #include <cstdint>
 #include <utility>
 
+#include "common/timer_resolution_win32.h"
 #include "common/waiter.h"
 #include "common/win32_handle.h"
 
@@ -38,14 +38,11 @@ class PreciseWaiter final : public Waiter {
         TIMER_ALL_ACCESS));
     if (!timer_) {
       // Older systems: a normal timer at a raised system timer resolution.
-      periodRaised_ = timeBeginPeriod(1) == TIMERR_NOERROR;
+      resolution_.RaiseToOneMillisecond();
       timer_ = Win32Handle(CreateWaitableTimerExW(
           nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET, TIMER_ALL_ACCESS));
       spinMicros_ = kCoarseSpinMicros;
     }
-  }
-  ~PreciseWaiter() override {
-    if (periodRaised_) timeEndPeriod(1);
   }
   PreciseWaiter(const PreciseWaiter&) = delete;
   PreciseWaiter& operator=(const PreciseWaiter&) = delete;
@@ -100,7 +97,7 @@ class PreciseWaiter final : public Waiter {
   std::function<void()> whileWaiting_;
   std::int64_t frequency_;
   Win32Handle timer_;
-  bool periodRaised_ = false;
+  TimerResolution resolution_;
   std::int64_t spinMicros_ = kFineSpinMicros;
 };
 

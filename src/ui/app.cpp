@@ -5,7 +5,9 @@
 #include "common/file.h"
 #include "common/waiter.h"
 #include "device/filter_connection.h"
+#include "ui/machine_card_lock.h"
 #include "ui/main_dialog.h"
+#include "ui/system_power_guard.h"
 
 int RunOstrel(HINSTANCE instance) {
   // The themed standard controls and the progress bar.
@@ -21,7 +23,10 @@ int RunOstrel(HINSTANCE instance) {
     if (painter != nullptr) painter->PaintWhileBusy();
   });
   const auto files = MakeNativeFileSystem();
-  MainDialog dialog(instance, CommandServices{connector, *waiter, *files});
+  MachineCardLock lock;
+  SystemPowerGuard power;
+  CardAccess card(lock, power);
+  MainDialog dialog(instance, CommandServices{connector, *waiter, *files, card});
   painter = &dialog;
   dialog.Run();
   return 0;

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <optional>
 
+#include "common/card_access.h"
 #include "common/eeprom_kind.h"
 #include "common/file.h"
 #include "common/i2c_control.h"
@@ -36,4 +37,6 @@ struct CommandServices {
   I2CConnector& connector;
   Waiter& waiter;
   FileSystem& files;
+  // Claimed around the transfers of each command: one at a time on the machine.
+  CardAccess& card;
 };

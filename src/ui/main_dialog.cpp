@@ -100,6 +100,12 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
       if (!IsIconic(window_)) return FALSE;
       PaintMinimised();
       return TRUE;
+    case WM_QUERYENDSESSION:
+      // No shutdown, restart or log-off while a command uses the card; when
+      // idle the default handling agrees.
+      if (!services_.card.Claimed()) return FALSE;
+      SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
+      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     default:

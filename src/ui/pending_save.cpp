@@ -1,22 +1,47 @@
 #include "ui/pending_save.h"
 
+#include <functional>
 #include <utility>
 
-std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, const FilePath& target) {
+namespace {
+
+// About 2 s in all: enough for a scanner to let go of a fresh file, short
+// enough for the operator.
+constexpr std::uint32_t kBusyRetryStepMs = 50;
+constexpr int kBusyRetries = 40;
+
+bool DoneOnceNotBusy(Waiter& waiter, const std::function<FileOutcome()>& change) {
+  for (int retry = 0;; ++retry) {
+    const FileOutcome outcome = change();
+    if (outcome != FileOutcome::Busy || retry == kBusyRetries) return outcome == FileOutcome::Done;
+    waiter.WaitMilliseconds(kBusyRetryStepMs);
+  }
+}
+
+bool RemoveOnceNotBusy(FileSystem& files, Waiter& waiter, const FilePath& path) {
+  return DoneOnceNotBusy(waiter, [&] { return files.Remove(path); });
+}
+
+}  // namespace
+
+std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, Waiter& waiter,
+                                                const FilePath& target) {
   bool created = false;
   if (!files.ProbeWritable(target, created)) return nullptr;
   FilePath temp;
   std::unique_ptr<File> opened = files.CreateTemporaryBeside(target, temp);
   if (!opened) {
-    if (created) files.Remove(target);
+    if (created) RemoveOnceNotBusy(files, waiter, target);
     return nullptr;
   }
-  return std::make_unique<PendingSave>(files, target, std::move(temp), std::move(opened), created);
+  return std::make_unique<PendingSave>(files, waiter, target, std::move(temp), std::move(opened),
+                                       created);
 }
 
-PendingSave::PendingSave(FileSystem& files, FilePath target, FilePath temp,
+PendingSave::PendingSave(FileSystem& files, Waiter& waiter, FilePath target, FilePath temp,
                          std::unique_ptr<File> file, bool targetCreated)
     : files_(files),
+      waiter_(waiter),
       target_(std::move(target)),
       temp_(std::move(temp)),
       file_(std::move(file)),
@@ -29,7 +54,7 @@ PendingSave::~PendingSave() {
 bool PendingSave::Commit() {
   const bool flushed = file_->FlushToDisk();
   file_.reset();
-  if (!flushed || !files_.Replace(temp_, target_)) {
+  if (!flushed || !DoneOnceNotBusy(waiter_, [this] { return files_.Replace(temp_, target_); })) {
     Discard();
     return false;
   }
@@ -41,7 +66,7 @@ bool PendingSave::Discard() {
   if (settled_) return true;
   settled_ = true;
   file_.reset();
-  bool removed = files_.Remove(temp_);
-  if (targetCreated_) removed = files_.Remove(target_) && removed;
+  bool removed = RemoveOnceNotBusy(files_, waiter_, temp_);
+  if (targetCreated_) removed = RemoveOnceNotBusy(files_, waiter_, target_) && removed;
   return removed;
 }

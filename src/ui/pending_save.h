@@ -3,19 +3,23 @@
 #include <memory>
 
 #include "common/file.h"
+#include "common/waiter.h"
 
 // The file a save writes into: a temporary file beside the target, which
 // takes the target's place only once everything is on disk. Until then the
 // operator's existing file is never touched; on failure, or if the save is
-// abandoned, nothing is left behind.
+// abandoned, nothing is left behind. A replace or removal that finds its
+// file busy (a virus scanner looking at it) tries again for a moment, waiting
+// with waiter.
 class PendingSave {
  public:
   // Checks that target can be written (without emptying it) and creates the
   // temporary file. Nothing when either fails.
-  static std::unique_ptr<PendingSave> Begin(FileSystem& files, const FilePath& target);
+  static std::unique_ptr<PendingSave> Begin(FileSystem& files, Waiter& waiter,
+                                            const FilePath& target);
 
-  PendingSave(FileSystem& files, FilePath target, FilePath temp, std::unique_ptr<File> file,
-              bool targetCreated);
+  PendingSave(FileSystem& files, Waiter& waiter, FilePath target, FilePath temp,
+              std::unique_ptr<File> file, bool targetCreated);
   PendingSave(const PendingSave&) = delete;
   PendingSave& operator=(const PendingSave&) = delete;
   ~PendingSave();
@@ -32,6 +36,7 @@ class PendingSave {
 
  private:
   FileSystem& files_;
+  Waiter& waiter_;
   FilePath target_;
   FilePath temp_;
   std::unique_ptr<File> file_;

@@ -43,7 +43,7 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
 
   const std::optional<FilePath> path = host.AskFileToSave();
   if (!path) return;
-  std::unique_ptr<PendingSave> save = PendingSave::Begin(services.files, *path);
+  std::unique_ptr<PendingSave> save = PendingSave::Begin(services.files, services.waiter, *path);
   if (!save) {
     view.ShowError("File can't be created");
     return;
@@ -57,8 +57,10 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
   view.SetProgressRange(dsp ? kDspEepromSize : settings.selectedSize);
   view.SetStatusText(texts.reading);
 
-  bool saved = dsp ? ReadDSPEEPROM(context, save->file())
-                   : ReadBoardIntoFile(context, save->file(), settings.selectedSize);
+  std::unique_ptr<CardClaim> claim = services.card.Claim(CardUse::Reading, view);
+  bool saved = claim && (dsp ? ReadDSPEEPROM(context, save->file())
+                             : ReadBoardIntoFile(context, save->file(), settings.selectedSize));
+  claim.reset();
   if (saved) {
     saved = save->Commit();
     if (!saved) view.ShowError("File can't be written");

@@ -18,7 +18,8 @@ void EndWithFailure(TransferView& view, const char* status) {
   view.EnableCommands(true);
 }
 
-void WriteDspImage(TransferView& view, const TransferContext& context, std::unique_ptr<File> file) {
+void WriteDspImage(TransferView& view, const TransferContext& context, CardAccess& card,
+                   std::unique_ptr<File> file) {
   constexpr const char* kFailed = "Writing to EEPROM failed!!!";
   const std::int32_t length = CheckDSPImage(view, *file);
   if (length == kDspImageFileError) {
@@ -31,7 +32,9 @@ void WriteDspImage(TransferView& view, const TransferContext& context, std::uniq
   view.SetProgressPos(0);
   view.SetStatusText("Programming the EEPROM...");
   view.EnableCommands(false);
-  const bool written = WriteDSPEEPROM(context, *file, length);
+  std::unique_ptr<CardClaim> claim = card.Claim(CardUse::Writing, view);
+  const bool written = claim && WriteDSPEEPROM(context, *file, length);
+  claim.reset();
   file.reset();
   if (!written) {
     EndWithFailure(view, kFailed);
@@ -74,8 +77,8 @@ std::optional<std::vector<std::uint8_t>> ReadBoardImage(TransferView& view, File
   return image;
 }
 
-void WriteBoardImage(TransferView& view, const TransferContext& context, std::unique_ptr<File> file,
-                     const CommandSettings& settings) {
+void WriteBoardImage(TransferView& view, const TransferContext& context, CardAccess& card,
+                     std::unique_ptr<File> file, const CommandSettings& settings) {
   constexpr const char* kFailed = "Writing to Board-EEPROM failed!!!";
   const std::optional<std::vector<std::uint8_t>> image = ReadBoardImage(view, *file, settings);
   if (!image) return;
@@ -84,7 +87,11 @@ void WriteBoardImage(TransferView& view, const TransferContext& context, std::un
   view.SetProgressRange(settings.selectedSize);
   view.SetStatusText("Programming the Board-EEPROM...");
   view.EnableCommands(false);
-  if (!WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
+  // Held through the write, the read-back and the pause after it.
+  std::unique_ptr<CardClaim> claim = card.Claim(CardUse::Writing, view);
+  if (!claim ||
+      !WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
+    claim.reset();
     file.reset();
     EndWithFailure(view, kFailed);
     return;
@@ -93,11 +100,13 @@ void WriteBoardImage(TransferView& view, const TransferContext& context, std::un
     view.SetStatusText("Verifying written data...");
     std::vector<std::uint8_t> check(BoardReadBufferSize(count));
     if (!ReadBoardEEPROM(context, check, count)) {
+      claim.reset();
       file.reset();
       EndWithFailure(view, kFailed);
       return;
     }
     context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
+    claim.reset();
     const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
     if (!std::equal(image->begin() + from, image->end(), check.begin() + from)) {
       view.SetStatusText("Verifying written data failed!");
@@ -106,6 +115,7 @@ void WriteBoardImage(TransferView& view, const TransferContext& context, std::un
       return;
     }
   }
+  claim.reset();
   file.reset();
   view.SetStatusText("Board-EEPROM content successfully written to EEPROM!");
   view.EnableCommands(true);
@@ -128,8 +138,8 @@ void OnWriteToEEPROM(CommandHost& host, const CommandServices& services) {
   }
   const TransferContext context{view, services.connector, services.waiter};
   if (settings.kind == EepromKind::ChannelDecoder) {
-    WriteDspImage(view, context, std::move(file));
+    WriteDspImage(view, context, services.card, std::move(file));
   } else {
-    WriteBoardImage(view, context, std::move(file), settings);
+    WriteBoardImage(view, context, services.card, std::move(file), settings);
   }
 }

@@ -101,12 +101,14 @@ class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
   }
 
   // Checks what every command must leave behind, whatever failed.
-  static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n) {
+  static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n,
+                              CardUse use) {
     EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown) << "transaction " << n;
     EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "transaction " << n;
     EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored) << "transaction " << n;
     EXPECT_EQ(bench.card.connector.OpenConnections(), 0) << "transaction " << n;
     EXPECT_TRUE(bench.view().commandsEnabled) << "transaction " << n;
+    EXPECT_EQ(bench.machine.events, bench.ClaimAroundRequests(use)) << "transaction " << n;
     if (!expected.succeeded) {
       EXPECT_EQ(bench.view().position, 0) << "transaction " << n;
     }
@@ -122,7 +124,7 @@ TEST_P(I2CFaultSweep, BoardSave) {
     bench.host.answer = bench.folder / "board.bin";
     bench.card.card.FailTransaction(n, GetParam());
     bench.Save();
-    ExpectCommonEnd(bench, BoardSaveOutcome(n), n);
+    ExpectCommonEnd(bench, BoardSaveOutcome(n), n, CardUse::Reading);
     EXPECT_EQ(ReadWholeFile(bench.folder / "board.bin"), precious) << n;
     EXPECT_EQ(bench.folder.Names(), Strings{"board.bin"}) << n;
   }
@@ -139,7 +141,7 @@ TEST_P(I2CFaultSweep, BoardWriteWithVerification) {
     bench.host.answer = bench.folder / "image.bin";
     bench.card.card.FailTransaction(n, GetParam());
     bench.Write();
-    ExpectCommonEnd(bench, BoardWriteOutcome(n), n);
+    ExpectCommonEnd(bench, BoardWriteOutcome(n), n, CardUse::Writing);
     const std::size_t written = std::min<std::size_t>(n - 1, 256);
     const Bytes& eeprom = bench.card.card.BoardEeprom();
     EXPECT_TRUE(std::equal(image.begin(), image.begin() + static_cast<std::ptrdiff_t>(written),
@@ -163,7 +165,7 @@ TEST_P(I2CFaultSweep, DspSave) {
     bench.card.card.FailTransaction(n, GetParam());
     bench.Save();
     const Outcome expected = DspOutcome(n, false);
-    ExpectCommonEnd(bench, expected, n);
+    ExpectCommonEnd(bench, expected, n, CardUse::Reading);
     EXPECT_EQ(ReadWholeFile(bench.folder / "dsp.bin"),
               expected.succeeded ? DistinctBytes(32768, 7) : precious)
         << n;
@@ -184,7 +186,7 @@ TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
     bench.card.card.FailTransaction(n, GetParam());
     bench.Write();
     const Outcome expected = DspOutcome(n, true);
-    ExpectCommonEnd(bench, expected, n);
+    ExpectCommonEnd(bench, expected, n, CardUse::Writing);
     const std::size_t pages = n <= kPreparation ? 0 : std::min(n - kPreparation - 1, kPages);
     const auto written =
         static_cast<std::ptrdiff_t>(std::min<std::size_t>(pages * 64, image.size()));

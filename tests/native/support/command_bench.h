@@ -1,9 +1,12 @@
 #pragma once
 
 #include <memory>
+#include <string>
+#include <vector>
 
 #include "support/card_bench.h"
 #include "support/fake_host.h"
+#include "support/fake_machine.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 #include "ui/command_host.h"
@@ -26,5 +29,12 @@ struct CommandBench {
   TempFolder folder;
   std::unique_ptr<FileSystem> realFiles = MakeNativeFileSystem();
   FaultyFileSystem files{*realFiles};
-  CommandServices services{card.connector, card.clock, files};
+  FakeMachine machine{[this] { return MachineState(); }};
+  CommandServices services{card.connector, card.clock, files, machine.access};
+
+  // "<requests so far>/<connections open>", as the machine's steps record it.
+  std::string MachineState() const;
+  // The machine's steps when the command claimed the card around all its
+  // requests (none when it made none) and let everything go again.
+  std::vector<std::string> ClaimAroundRequests(CardUse use) const;
 };

@@ -60,10 +60,19 @@ std::unique_ptr<File> FaultyFileSystem::CreateTemporaryBeside(const FilePath& ta
   return Wrap(real_.CreateTemporaryBeside(target, tempPath), *this);
 }
 
-bool FaultyFileSystem::Replace(const FilePath& source, const FilePath& target) {
-  return !Strike(Op::Replace) && real_.Replace(source, target);
+FileOutcome FaultyFileSystem::Change(Op op, const std::function<FileOutcome()>& real) {
+  if (Strike(op)) return FileOutcome::Failed;
+  if (op == busyOp_ && busyLeft_ > 0) {
+    --busyLeft_;
+    return FileOutcome::Busy;
+  }
+  return real();
 }
 
-bool FaultyFileSystem::Remove(const FilePath& path) {
-  return !Strike(Op::Remove) && real_.Remove(path);
+FileOutcome FaultyFileSystem::Replace(const FilePath& source, const FilePath& target) {
+  return Change(Op::Replace, [&] { return real_.Replace(source, target); });
+}
+
+FileOutcome FaultyFileSystem::Remove(const FilePath& path) {
+  return Change(Op::Remove, [&] { return real_.Remove(path); });
 }

@@ -1,12 +1,14 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
 #include <memory>
 
 #include "common/file.h"
 
 // Passes every call to the real file services, except that the N-th
-// operation of a chosen kind fails (counted from 1 across all files).
+// operation of a chosen kind fails (counted from 1 across all files), and a
+// replace or removal can find its file busy a number of times first.
 class FaultyFileSystem final : public FileSystem {
  public:
   enum class Op { Read, Write, Seek, Length, Flush, Open, Probe, CreateTemp, Replace, Remove };
@@ -18,6 +20,12 @@ class FaultyFileSystem final : public FileSystem {
     failOp_ = op;
     failNumber_ = number;
   }
+  // The next times replaces (or removals) find their file held by another
+  // program, as a virus scanner does for a moment.
+  void BusyFor(Op op, std::size_t times) {
+    busyOp_ = op;
+    busyLeft_ = times;
+  }
   std::size_t Count(Op op) const { return counts_[static_cast<int>(op)]; }
   bool Failed() const { return failed_; }
   // True when this operation is the one to fail; counts it either way.
@@ -26,8 +34,8 @@ class FaultyFileSystem final : public FileSystem {
   std::unique_ptr<File> OpenForReading(const FilePath& path) override;
   bool ProbeWritable(const FilePath& path, bool& created) override;
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override;
-  bool Replace(const FilePath& source, const FilePath& target) override;
-  bool Remove(const FilePath& path) override;
+  FileOutcome Replace(const FilePath& source, const FilePath& target) override;
+  FileOutcome Remove(const FilePath& path) override;
 
  private:
   FileSystem& real_;
@@ -35,4 +43,8 @@ class FaultyFileSystem final : public FileSystem {
   Op failOp_ = Op::Read;
   std::size_t failNumber_ = 0;
   bool failed_ = false;
+  Op busyOp_ = Op::Replace;
+  std::size_t busyLeft_ = 0;
+
+  FileOutcome Change(Op op, const std::function<FileOutcome()>& real);
 };

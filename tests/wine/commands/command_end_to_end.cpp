@@ -40,8 +40,9 @@ bool HoldsAnIcon(HWND box) {
 
 }  // namespace
 
-void CommandEndToEnd::StartProgram() {
-  program_.emplace(std::vector<std::wstring>{card_.EnvironmentEntry()});
+void CommandEndToEnd::StartProgram(const std::wstring& exe) {
+  program_ =
+      std::make_unique<OstrelProcess>(std::vector<std::wstring>{card_.EnvironmentEntry()}, exe);
   ASSERT_NE(program_->MainWindow(), nullptr) << "ostrel.exe showed no main window";
 }
 

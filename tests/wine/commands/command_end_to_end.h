@@ -11,6 +11,7 @@
 
 #include <filesystem>
 #include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -35,9 +36,9 @@ inline constexpr int kTypedSizeEdit = 1009;
 
 class CommandEndToEnd : public testing::Test {
  protected:
-  // Starts the program on card_; the card's folder may still be set up
+  // Starts the program (exe) on card_; the card's folder may still be set up
   // afterwards, each connection reads it afresh.
-  void StartProgram();
+  void StartProgram(const std::wstring& exe = ostrel_ui::OstrelExePath());
 
   HWND Dialog() const { return program_->MainWindow(); }
   HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
@@ -88,7 +89,8 @@ class CommandEndToEnd : public testing::Test {
 
   CardFolder card_;
   TempFolder files_;
-  std::optional<ostrel_ui::OstrelProcess> program_;
+  // A test may set one program aside and start another on the same card.
+  std::unique_ptr<ostrel_ui::OstrelProcess> program_;
 
  private:
   std::optional<ULONGLONG> RunCommand(int button, const std::wstring& dialogCaption,

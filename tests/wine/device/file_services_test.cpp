@@ -43,6 +43,11 @@ TEST_F(FileServices, AnOpenFileIsNotShared) {
   bool created = true;
   EXPECT_EQ(files->OpenForReading(path), nullptr);
   EXPECT_FALSE(files->ProbeWritable(path, created));
+  // Held open, as a virus scanner does for a moment: busy, not failed.
+  const FilePath other = folder / "other.bin";
+  WriteWholeFile(other, {1});
+  EXPECT_EQ(files->Replace(other, path), FileOutcome::Busy);
+  EXPECT_EQ(files->Remove(path), FileOutcome::Busy);
 
   Bytes read(8);
   EXPECT_EQ(file->Length(), 4u);
@@ -67,12 +72,12 @@ TEST_F(FileServices, ATemporaryFileBesideTheTargetReplacesItInOneStep) {
     ASSERT_TRUE(temporary->Write(Bytes{4, 5, 6}));
     ASSERT_TRUE(temporary->FlushToDisk());
   }
-  ASSERT_TRUE(files->Replace(first, target));
+  ASSERT_EQ(files->Replace(first, target), FileOutcome::Done);
   EXPECT_EQ(ReadWholeFile(target), (Bytes{4, 5, 6}));
   EXPECT_FALSE(std::filesystem::exists(first));
 
-  EXPECT_TRUE(files->Remove(second));
-  EXPECT_FALSE(files->Remove(second));
+  EXPECT_EQ(files->Remove(second), FileOutcome::Done);
+  EXPECT_EQ(files->Remove(second), FileOutcome::Failed);
 }
 
 TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {

@@ -1,0 +1,24 @@
+#!/usr/bin/env bash
+# Usage: check-imports.sh OBJDUMP EXE
+# Fails when EXE imports a DLL that Windows could load from the program's own
+# folder: anything but the known DLLs (KnownDLLs of Windows 7 SP1 and later)
+# and comctl32, which the manifest binds to the side-by-side store.
+set -euo pipefail
+[ $# -eq 2 ] || { echo "usage: $0 OBJDUMP EXE" >&2; exit 2; }
+
+allowed=" advapi32 clbcatq comdlg32 difxapi gdi32 imagehlp imm32 kernel32 msctf msvcrt normaliz nsi"
+allowed+=" ole32 oleaut32 psapi rpcrt4 sechost setupapi shell32 shlwapi user32 wldap32 ws2_32"
+allowed+=" comctl32 "
+
+imports=$("$1" -p "$2" | sed -n 's/^[[:space:]]*DLL Name: //p' | tr 'A-Z' 'a-z' | sed 's/\.dll$//')
+[ -n "$imports" ] || { echo "$0: no imports found in $2" >&2; exit 1; }
+status=0
+for dll in $imports; do
+  if [[ "$allowed" == *" $dll "* ]]; then
+    echo "imports $dll.dll"
+  else
+    echo "imports $dll.dll: NOT a known DLL, a copy beside the program would be loaded" >&2
+    status=1
+  fi
+done
+exit "$status"

@@ -1,0 +1,26 @@
+#pragma once
+
+// The system timer raised to 1 ms for as long as the object lives (Windows
+// only): what the waits need on systems without high-resolution waitable
+// timers. winmm is not one of the known DLLs, so it is loaded at run time
+// from the system folder, never imported; without it the timer stays coarse.
+
+#include <optional>
+
+#include "common/system_library_win32.h"
+
+class TimerResolution {
+ public:
+  TimerResolution() = default;
+  ~TimerResolution();
+  TimerResolution(const TimerResolution&) = delete;
+  TimerResolution& operator=(const TimerResolution&) = delete;
+
+  void RaiseToOneMillisecond();
+
+ private:
+  using PeriodFunction = unsigned WINAPI(unsigned);
+
+  std::optional<SystemLibrary> winmm_;  // loaded only when needed
+  PeriodFunction* end_ = nullptr;       // set once the period is raised
+};

@@ -1,0 +1,110 @@
+// What a command does about the machine around it: the card claimed for one
+// program at a time, the system kept awake meanwhile, and a save that waits
+// for a virus scanner to let go of its file.
+#include <gtest/gtest.h>
+
+#include "support/command_bench.h"
+
+namespace {
+
+using Bytes = std::vector<std::uint8_t>;
+using Strings = std::vector<std::string>;
+using Op = FaultyFileSystem::Op;
+
+struct Command {
+  EepromKind kind;
+  bool save;
+  Bytes file;          // an existing target, or the image to write
+  const char* failed;  // the command's failure status
+};
+
+const Command kCommands[] = {
+    {EepromKind::Board, true, DistinctBytes(256, 1), "Reading out Board EEPROM content failed!!!"},
+    {EepromKind::Board, false, DistinctBytes(256, 2), "Writing to Board-EEPROM failed!!!"},
+    {EepromKind::ChannelDecoder, true, DistinctBytes(300, 3),
+     "Reading out DSP EEPROM content failed!!!"},
+    {EepromKind::ChannelDecoder, false, ValidDspImage(301, 4), "Writing to EEPROM failed!!!"},
+};
+
+void RunCommand(CommandBench& bench, const Command& c) {
+  bench.host.settings.kind = c.kind;
+  WriteWholeFile(bench.folder / "file.bin", c.file);
+  bench.host.answer = bench.folder / "file.bin";
+  c.save ? bench.Save() : bench.Write();
+}
+
+TEST(CardClaim, WhileAnotherOstrelHoldsTheCardEachCommandEndsBeforeAnyLookup) {
+  for (const Command& c : kCommands) {
+    CommandBench bench;
+    bench.machine.takenElsewhere = true;
+    RunCommand(bench, c);
+    const std::string where = c.failed;
+    EXPECT_EQ(bench.view().StatusAndMessages().back(), std::string("status: ") + c.failed);
+    EXPECT_EQ(bench.view().Messages(), Strings{std::string("error: ") + kCardInUseMessage})
+        << where;
+    EXPECT_EQ(bench.view().position, 0) << where;
+    EXPECT_TRUE(bench.view().commandsEnabled) << where;
+    EXPECT_EQ(bench.card.connector.TimesOpened(), 0) << where;
+    EXPECT_TRUE(bench.card.Requests().empty()) << where;
+    EXPECT_EQ(bench.machine.events, Strings{"lock refused 0/0"}) << "nothing held: " << where;
+    EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), c.file) << where;
+    EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"}) << where;
+  }
+}
+
+TEST(CardClaim, CoversEveryLookupAndTheSettlingPauseOfAVerifiedWrite) {
+  CommandBench verified;
+  // The last wait so far when each step happens.
+  verified.machine.state = [&] {
+    const std::vector<std::uint32_t>& waits = verified.card.clock.Waits();
+    return waits.empty() ? std::string("-") : std::to_string(waits.back());
+  };
+  RunCommand(verified, kCommands[1]);
+  ASSERT_EQ(verified.view().Messages().size(), 1u);
+  EXPECT_EQ(verified.machine.events,
+            (Strings{"lock -", "awake, writing -", "may sleep 1000", "unlock 1000"}));
+
+  // A lookup that finds no card is inside the claim too.
+  CommandBench missing;
+  missing.card.connector.SetCardPresent(false);
+  RunCommand(missing, kCommands[0]);
+  EXPECT_EQ(missing.machine.events,
+            (Strings{"lock 0/0", "awake, reading 0/0", "may sleep 0/0", "unlock 0/0"}));
+}
+
+TEST(BusyFile, AReplaceOrRemovalTriesAgainForAbout2sWhileAnotherProgramHoldsTheFile) {
+  constexpr std::uint32_t kStepMs = 50;
+  const Command& save = kCommands[0];
+
+  CommandBench briefly;
+  briefly.card.card.BoardEeprom() = DistinctBytes(256, 7);
+  briefly.files.BusyFor(Op::Replace, 2);
+  RunCommand(briefly, save);
+  EXPECT_TRUE(briefly.view().Messages().empty());
+  EXPECT_EQ(briefly.view().status, "Board EEPROM content successfully stored to file!");
+  EXPECT_EQ(ReadWholeFile(briefly.folder / "file.bin"), DistinctBytes(256, 7));
+  EXPECT_EQ(briefly.card.clock.Waits(), (std::vector<std::uint32_t>{kStepMs, kStepMs}));
+
+  CommandBench forever;
+  forever.files.BusyFor(Op::Replace, 1000);
+  RunCommand(forever, save);
+  EXPECT_EQ(forever.view().Messages(), Strings{"error: File can't be written"});
+  EXPECT_EQ(forever.view().status, save.failed);
+  EXPECT_EQ(forever.view().position, 0);
+  EXPECT_EQ(ReadWholeFile(forever.folder / "file.bin"), save.file);
+  EXPECT_EQ(forever.folder.Names(), Strings{"file.bin"});
+  EXPECT_EQ(forever.files.Count(Op::Replace), 41u);
+  EXPECT_EQ(forever.card.clock.Waits(), std::vector<std::uint32_t>(40, kStepMs)) << "about 2 s";
+
+  // The temporary file of a failed read, held for a moment.
+  CommandBench removal;
+  removal.card.card.FailTransaction(5);
+  removal.files.BusyFor(Op::Remove, 2);
+  RunCommand(removal, save);
+  EXPECT_EQ(removal.view().Messages(),
+            Strings{"error: ReadEEPROM: I2C-read to Board EEPROM failed"});
+  EXPECT_EQ(removal.folder.Names(), Strings{"file.bin"});
+  EXPECT_EQ(removal.files.Count(Op::Remove), 3u);
+}
+
+}  // namespace

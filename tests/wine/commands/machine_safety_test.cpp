@@ -1,0 +1,208 @@
+// The real program among the things around it on an operator's PC: DLLs
+// planted beside it, a shutdown asked for in the middle of a command, a
+// second Ostrel on the same card, a scanner holding the file being saved.
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <utility>
+
+#include "command_end_to_end.h"
+
+namespace ostrel_commands {
+namespace {
+
+using ostrel_ui::BoxIcon;
+using ostrel_ui::OstrelProcess;
+using ostrel_ui::WaitUntil;
+
+constexpr wchar_t kBoardStored[] = L"Board EEPROM content successfully stored to file!";
+constexpr wchar_t kBoardFailed[] = L"Reading out Board EEPROM content failed!!!";
+constexpr wchar_t kDspReading[] = L"Reading from DSP-EEPROM...";
+constexpr wchar_t kDspStored[] = L"DSP EEPROM content successfully stored to file!";
+constexpr wchar_t kCardInUse[] =
+    L"Another Ostrel is using the card. Try again when it has finished.";
+
+// Wine loads its own built-in DLLs first unless told otherwise, per program.
+class NativeDllsFirst {
+ public:
+  explicit NativeDllsFirst(std::initializer_list<const wchar_t*> dlls) {
+    HKEY key = nullptr;
+    if (RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
+                        nullptr) != ERROR_SUCCESS) {
+      return;
+    }
+    for (const wchar_t* dll : dlls) {
+      RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
+                     sizeof kNativeFirst);
+    }
+    RegCloseKey(key);
+  }
+  ~NativeDllsFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, kProgramDefaults); }
+  NativeDllsFirst(const NativeDllsFirst&) = delete;
+  NativeDllsFirst& operator=(const NativeDllsFirst&) = delete;
+
+ private:
+  static constexpr wchar_t kProgramDefaults[] = L"Software\\Wine\\AppDefaults\\ostrel.exe";
+  static constexpr wchar_t kOverrides[] = L"Software\\Wine\\AppDefaults\\ostrel.exe\\DllOverrides";
+  static constexpr wchar_t kNativeFirst[] = L"native,builtin";
+};
+
+class OnThePc : public CommandEndToEnd {
+ protected:
+  // What the dialog answers the system asking whether the session may end;
+  // nothing when it did not answer.
+  std::optional<bool> AgreesToEndSession() const {
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(Dialog(), WM_QUERYENDSESSION, 0, 0, SMTO_NORMAL, 5000, &answer)) {
+      return std::nullopt;
+    }
+    return answer != 0;
+  }
+  std::size_t RequestsOf(const OstrelProcess& process) const {
+    std::size_t count = 0;
+    for (const LoggedTransaction& t : card_.Log()) count += t.process == process.Id() ? 1 : 0;
+    return count;
+  }
+  // The other program becomes the one the helpers drive.
+  void SwitchTo(std::unique_ptr<OstrelProcess>& other) { std::swap(program_, other); }
+};
+
+TEST_F(OnThePc, DllsPlantedBesideTheProgramAreNeverLoaded) {
+  const std::filesystem::path downloads = files_.path() / "Downloads";
+  std::filesystem::create_directories(downloads);
+  const std::filesystem::path exe = ostrel_ui::OstrelExePath();
+  std::filesystem::copy_file(exe, downloads / "ostrel.exe");
+  for (const char* dll : {"winmm.dll", "msacm32.dll"}) {
+    std::filesystem::copy_file(exe.parent_path() / "planted" / dll, downloads / dll);
+  }
+  const NativeDllsFirst nativeFirst({L"winmm", L"msacm32"});
+  const Bytes board = Pattern(256, 61);
+  card_.SetBoard(board);
+  ASSERT_NO_FATAL_FAILURE(StartProgram((downloads / "ostrel.exe").wstring()));
+
+  ASSERT_TRUE(SaveTo(downloads / "board.bin"));
+  ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(ReadWholeFile(downloads / "board.bin"), board);
+  ostrel_ui::Click(Item(kExitButton));
+  ASSERT_TRUE(program_->WaitForExit());
+  std::vector<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(downloads)) {
+    names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"board.bin", "msacm32.dll", "ostrel.exe", "winmm.dll"}))
+      << "a .loaded mark names a planted DLL that ran";
+}
+
+TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
+  const Bytes board = Pattern(256, 62);
+  card_.SetBoard(board);
+  card_.SetDsp(Pattern(32768, 63));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+  EXPECT_EQ(AgreesToEndSession(), true) << "idle";
+
+  // The second one waits in its file dialog while the first starts reading.
+  std::unique_ptr<OstrelProcess> other;
+  SwitchTo(other);
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  const std::filesystem::path second = files_.path() / "second";
+  std::filesystem::create_directories(second);
+  const Bytes previous = Pattern(256, 64);
+  WriteWholeFile(second / "board.bin", previous);
+  ostrel_ui::Click(Item(kSaveButton));
+  ASSERT_NE(program_->WaitForWindow(L"Save As"), nullptr);
+  SwitchTo(other);
+  ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
+  ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+  EXPECT_EQ(AgreesToEndSession(), false) << "during a DSP save";
+
+  SwitchTo(other);
+  ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, L"Save As", (second / "board.bin").wstring()));
+  AnswerBox(L"Ostrel", kCardInUse, BoxIcon::Stop);
+  ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
+  EXPECT_EQ(Progress(), 0);
+  EXPECT_TRUE(CommandsEnabled());
+  EXPECT_EQ(ReadWholeFile(second / "board.bin"), previous);
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second), {}), 1);
+  EXPECT_EQ(AgreesToEndSession(), true) << "the refused one is idle";
+
+  SwitchTo(other);
+  EXPECT_EQ(Status(), kDspReading) << "the first was still reading";
+  ASSERT_TRUE(WaitForStatus(kDspStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(AgreesToEndSession(), true) << "after a DSP save";
+  EXPECT_EQ(RequestsOf(*other), 0u) << "no request of the refused one";
+
+  SwitchTo(other);
+  ASSERT_TRUE(SaveTo(second / "board.bin"));
+  ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(ReadWholeFile(second / "board.bin"), board);
+  EXPECT_EQ(RequestsOf(*program_), 32u);
+  EXPECT_EQ(AgreesToEndSession(), true) << "after a board save";
+}
+
+TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
+  card_.SetBoard(Bytes(256, 0xFF));
+  const Bytes image = Pattern(256, 65);
+  WriteWholeFile(files_ / "image.bin", image);
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+  ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
+  ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+  EXPECT_EQ(AgreesToEndSession(), false) << "while writing";
+  ASSERT_TRUE(WaitForStatus(L"Verifying written data..."));
+  EXPECT_EQ(AgreesToEndSession(), false) << "while verifying";
+  AnswerBox(L"Ostrel", L"Please reboot the system to apply the new settings!",
+            BoxIcon::Exclamation);
+  EXPECT_EQ(AgreesToEndSession(), true) << "after a board write";
+  EXPECT_EQ(card_.Board(), image);
+
+  // Killed in the middle of a DSP save: the lock it held is abandoned.
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+  ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
+  ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+  // Held open here, the lock outlives the program: the next one finds it
+  // abandoned. Any user's program may open it.
+  const Win32Handle lock(OpenMutexW(SYNCHRONIZE, FALSE, L"Global\\Ostrel.CardLock"));
+  ASSERT_TRUE(lock);
+  EXPECT_EQ(WaitForSingleObject(lock.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "held";
+  program_.reset();
+
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_TRUE(SaveTo(files_ / "board.bin"));
+  ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(ReadWholeFile(files_ / "board.bin"), image);
+  EXPECT_EQ(RequestsOf(*program_), 32u);
+}
+
+TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {
+  const Bytes dsp = Pattern(32768, 66);
+  card_.SetDsp(dsp);
+  const auto target = files_ / "dsp.bin";
+  WriteWholeFile(target, Pattern(100, 67));
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+
+  ASSERT_TRUE(SaveTo(target));
+  ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
+  // Opened after the save checked its target, as a scanner would.
+  Win32Handle scanner(CreateFileW(target.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                  nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+  ASSERT_TRUE(scanner);
+  // The session may end again once the transfer is over; with the status
+  // line still reading, the save is then trying to replace its target.
+  ASSERT_TRUE(WaitUntil([&] { return AgreesToEndSession() == true; }, kTransferTimeoutMs));
+  EXPECT_EQ(Status(), kDspReading);
+  EXPECT_EQ(card_.Log().size(), 3u + 512u + 2u);
+  EXPECT_EQ(files_.Names().size(), 2u) << "the temporary file waits beside the target";
+  scanner = Win32Handle();
+
+  ASSERT_TRUE(WaitForStatus(kDspStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(ReadWholeFile(target), dsp);
+  EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
+}
+
+}  // namespace
+}  // namespace ostrel_commands
