@@ -96,7 +96,7 @@ TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
     EXPECT_EQ(temp.rfind(deep + L"\\board.bin.", 0), 0u);
     ASSERT_TRUE(temporary->Write(Bytes{4, 2}));
   }
-  ASSERT_TRUE(files->Replace(temp, target));
+  ASSERT_EQ(files->Replace(temp, target), FileOutcome::Done);
   Bytes read(4);
   {
     const std::unique_ptr<File> file = files->OpenForReading(target);
@@ -104,8 +104,8 @@ TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
     EXPECT_EQ(file->Read(read), 2u);
   }
   EXPECT_EQ(read, (Bytes{4, 2, 0, 0}));
-  EXPECT_TRUE(files->Remove(target));
-  EXPECT_FALSE(files->Remove(temp));
+  EXPECT_EQ(files->Remove(target), FileOutcome::Done);
+  EXPECT_EQ(files->Remove(temp), FileOutcome::Failed);
   EXPECT_TRUE(RemoveDirectoryW(deep.c_str()));
 }
 
