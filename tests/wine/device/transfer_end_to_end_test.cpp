@@ -14,7 +14,9 @@
 
 #include "common/transfer_context.h"
 #include "common/waiter.h"
+#include "device/chdec_switch.h"
 #include "device/filter_connection.h"
+#include "device/i2c_request.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
@@ -169,6 +171,32 @@ TEST_F(TransferEndToEnd, ADspReadSwitchesTheChannelDecoderCopiesAllPagesAndResto
   EXPECT_TRUE(Contains(log[515], " SET dev=10 sub=07 len=1 data=00 ")) << log[515];
   EXPECT_TRUE(Contains(log[516], " SET dev=10 sub=3C len=6 ")) << log[516];
   for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
+  ExpectDllReleasedEverything();
+}
+
+TEST_F(TransferEndToEnd, TheCardKeepsItsRegistersAndCountsFaultsAcrossConnections) {
+  // The 2nd connection's 2nd request; the 1st connection makes 3.
+  WriteWholeFile(card / "card.txt", BytesOf("fail_transaction=5\n"));
+  const std::uint8_t mode[] = {0x07};
+  std::uint8_t value = 0;
+  {
+    I2CControl control = connector.OpenI2CControl(view);
+    ASSERT_TRUE(control);
+    ChDecSavedRegs saved{};
+    ASSERT_TRUE(PrepareChDecGPIO3(*control, saved, view));
+  }  // closed without restoring, as after a failed restore
+  EXPECT_EQ(ReadWholeFile(card / "chdec.bin").at(0x07), 0x02);
+  {
+    I2CControl control = connector.OpenI2CControl(view);
+    ASSERT_TRUE(control);
+    ASSERT_TRUE(I2CGet(*control, kChannelDecoderAddress, mode, 1, &value, 1));
+    EXPECT_EQ(value, 0x02) << "the switched mode was kept";
+    EXPECT_FALSE(I2CGet(*control, kChannelDecoderAddress, mode, 1, &value, 1));
+  }
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_TRUE(Contains(log[4], "n=5 ")) << log[4];
+  EXPECT_TRUE(Contains(log[4], "result=0x80004005")) << log[4];
   ExpectDllReleasedEverything();
 }
 
