@@ -32,7 +32,7 @@ FakeDevice Named(const std::wstring& name, const CLSID& filterClass) {
 }
 
 struct StepCase {
-  const char* what;
+  const char* what;  // the case's name
   FakeCategory category;
   Texts messages;      // of FindFilterByName
   const CLSID* found;  // nothing: the lookup returns nothing
@@ -47,7 +47,7 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice unbound = Named(L"Other", kSecond);
     unbound.storage = E_FAIL;
-    cases.push_back({"a later device's storage can't be bound",
+    cases.push_back({"LaterDevicesStorageCannotBeBound",
                      {S_OK, {Named(kName, kFirst), unbound}},
                      {"FindFilterByName: BindToStorage failed!"},
                      nullptr});
@@ -55,7 +55,7 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.storage = S_FALSE;
-    cases.push_back({"binding the storage answers S_FALSE",
+    cases.push_back({"StorageBindingAnswersSFalse",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {"FindFilterByName: BindToStorage failed!"},
                      nullptr});
@@ -63,23 +63,23 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.bind = S_FALSE;
-    cases.push_back({"binding the filter answers S_FALSE",
+    cases.push_back({"FilterBindingAnswersSFalse",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {"FindFilterByName: BindToObject failed!"},
                      nullptr});
   }
-  cases.push_back({"the class enumerator answers S_FALSE",
+  cases.push_back({"ClassEnumeratorAnswersSFalse",
                    {S_FALSE, {Named(kName, kFirst)}},
                    {"FindFilterByName: Couldn't find enumerator!"},
                    nullptr});
-  cases.push_back({"no class enumerator",
+  cases.push_back({"NoClassEnumerator",
                    {E_FAIL, {}},
                    {"FindFilterByName: Couldn't find enumerator!"},
                    nullptr});
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.nameRead = S_FALSE;
-    cases.push_back({"a name read with a positive result still counts",
+    cases.push_back({"NameReadWithPositiveResultStillCounts",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {},
                      &kSecond});
@@ -87,21 +87,17 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice failed = Named(kName, kSecond);
     failed.nameRead = E_FAIL;
-    cases.push_back({"a failed name read skips the device, whatever it filled in",
-                     {S_OK, {Named(kName, kFirst), failed}},
-                     {},
-                     &kFirst});
+    cases.push_back(
+        {"FailedNameReadSkipsTheDevice", {S_OK, {Named(kName, kFirst), failed}}, {}, &kFirst});
   }
   {
     FakeDevice number = Named(kName, kSecond);
     number.name.reset();
-    cases.push_back({"a name that is no string skips the device",
-                     {S_OK, {Named(kName, kFirst), number}},
-                     {},
-                     &kFirst});
+    cases.push_back(
+        {"NameThatIsNoStringSkipsTheDevice", {S_OK, {Named(kName, kFirst), number}}, {}, &kFirst});
   }
   cases.push_back(
-      {"an embedded null makes a different name",
+      {"EmbeddedNullMakesADifferentName",
        {S_OK, {Named(kName, kFirst), Named(kName + std::wstring(1, L'\0') + L"x", kSecond)}},
        {},
        &kFirst});
@@ -147,7 +143,7 @@ TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
 
 INSTANTIATE_TEST_SUITE_P(, FilterLookupSteps, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<StepCase>& param) {
-                           return "Case" + std::to_string(param.index);
+                           return std::string(param.param.what);
                          });
 
 class FilterLookupFailures : public FilterLookupSteps {};
