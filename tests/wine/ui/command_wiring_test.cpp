@@ -7,41 +7,19 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "card_folder.h"
 #include "ostrel_driver.h"
 
 namespace ostrel_ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A card folder of its own for each test, with a 512-byte board EEPROM.
-class CardFolder {
- public:
-  CardFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    path_ = fs::path(temp) / (L"ostrel-ui-card-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(GetTickCount64()));
-    fs::create_directories(path_);
-    std::ofstream(path_ / "card.txt") << "board_size=512\n";
-  }
-  ~CardFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  CardFolder(const CardFolder&) = delete;
-  CardFolder& operator=(const CardFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using ostrel_commands::CardFolder;
 
 class MainDialogCommands : public testing::Test {
  protected:
-  MainDialogCommands() : process_({L"OSTREL_SIMCARD_DIR=" + card_.Path().wstring()}) {}
+  MainDialogCommands() : process_({card_.EnvironmentEntry()}) {}
   void SetUp() override { ASSERT_NE(Dialog(), nullptr) << "ostrel.exe showed no main window"; }
   HWND Dialog() const { return process_.MainWindow(); }
   HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
@@ -50,7 +28,8 @@ class MainDialogCommands : public testing::Test {
     return WaitUntil([&] { return Text(Item(1004)) == status; }, timeoutMs);
   }
 
-  CardFolder card_;
+  // A card of its own for each test, with a 512-byte board EEPROM.
+  CardFolder card_{"board_size=512\n"};
   OstrelProcess process_;
 };
 
