@@ -10,7 +10,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
 constexpr std::size_t kPreparation = 3;
@@ -173,7 +172,7 @@ TEST_P(I2CFaultSweep, DspSave) {
 }
 
 TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
-  const Bytes image = ValidDspImage(32767, 11);
+  const Bytes image = DspImage(16378, 0);
   const Bytes before = Inverted(image, 32768);
   for (std::size_t n = 1; n <= kDspTransactions; ++n) {
     CommandBench bench;

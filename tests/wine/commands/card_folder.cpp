@@ -93,12 +93,4 @@ std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string
   return count;
 }
 
-Bytes Pattern(std::size_t count, std::uint8_t seed) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    bytes[i] = static_cast<std::uint8_t>((i * 37 + seed) ^ (i >> 8));
-  }
-  return bytes;
-}
-
 }  // namespace ostrel_commands

@@ -43,7 +43,7 @@ TEST_F(MissingCard, NoCaptureDeviceAtAllFailsTheSaveAndLeavesNoFile) {
 TEST_F(MissingCard, ACardThatCannotBeCreatedFailsTheWrite) {
   card_.SetConfig("no_such_setting=1\n");
   const auto source = files_ / "board.bin";
-  WriteWholeFile(source, Pattern(256, 17));
+  WriteWholeFile(source, DistinctBytes(256, 17));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   ASSERT_TRUE(WriteFrom(source));

@@ -22,16 +22,9 @@
 #include "simcard/com/card_folder.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
+#include "support/test_bytes.h"
 
 namespace {
-
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Pattern(std::size_t count) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  return bytes;
-}
 
 Bytes BytesOf(const std::string& text) {
   return Bytes(text.begin(), text.end());
@@ -84,7 +77,7 @@ class TransferEndToEnd : public testing::Test {
 };
 
 TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
-  const Bytes image = Pattern(256);
+  const Bytes image = DistinctBytes(256);
   WriteWholeFile(card / "board.bin", image);
 
   Bytes buffer(256);
@@ -104,7 +97,7 @@ TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
 }
 
 TEST_F(TransferEndToEnd, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFolder) {
-  const Bytes data = Pattern(256);
+  const Bytes data = DistinctBytes(256);
   ASSERT_TRUE(WriteBoardEEPROM(context, data, 256, 256, 16))
       << testing::PrintToString(view.Messages());
   EXPECT_EQ(view.Messages(), std::vector<std::string>{});
