@@ -109,7 +109,7 @@ TEST_F(TransferEndToEnd, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTh
   EXPECT_EQ(ReadWholeFile(card / "board.bin"), expected);
   const std::vector<std::string> log = Log();
   ASSERT_EQ(log.size(), 240u);
-  EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=73 ")) << log[0];
+  EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=70 ")) << log[0];
   for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
   ExpectDllReleasedEverything();
 }
