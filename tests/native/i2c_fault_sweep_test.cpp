@@ -6,6 +6,7 @@
 
 #include <iostream>
 
+#include "support/caller_trace.h"
 #include "support/command_bench.h"
 
 namespace {
@@ -100,14 +101,17 @@ class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
   }
 
   // Checks what every command must leave behind, whatever failed.
-  static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n) {
-    EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown) << "transaction " << n;
-    EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "transaction " << n;
-    EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored) << "transaction " << n;
-    EXPECT_EQ(bench.card.connector.OpenConnections(), 0) << "transaction " << n;
-    EXPECT_TRUE(bench.view().commandsEnabled) << "transaction " << n;
+  static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n,
+                              const Here& where = Here::current()) {
+    const CallerTrace caller(where);
+    SCOPED_TRACE(testing::Message() << "transaction " << n);
+    EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown);
+    EXPECT_EQ(bench.card.Requests().size(), expected.requests);
+    EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored);
+    EXPECT_EQ(bench.card.connector.OpenConnections(), 0);
+    EXPECT_TRUE(bench.view().commandsEnabled);
     if (!expected.succeeded) {
-      EXPECT_EQ(bench.view().position, 0) << "transaction " << n;
+      EXPECT_EQ(bench.view().position, 0);
     }
   }
 };

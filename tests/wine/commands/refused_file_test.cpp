@@ -24,7 +24,9 @@ struct RefusedImage {
 class RefusedFile : public CommandEndToEnd {
  protected:
   // Each image in turn, in one program as an operator would try them.
-  void ExpectEachRefused(const std::vector<RefusedImage>& images) {
+  void ExpectEachRefused(const std::vector<RefusedImage>& images,
+                         const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     for (const RefusedImage& image : images) {
       SCOPED_TRACE(image.name);
       const auto source = files_ / (std::string(image.name) + ".bin");
@@ -37,7 +39,8 @@ class RefusedFile : public CommandEndToEnd {
     ExpectCardUntouched();
   }
 
-  void ExpectUntouchedDialog() const {
+  void ExpectUntouchedDialog(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
     EXPECT_EQ(Status(), kStartStatus);
     EXPECT_EQ(Progress(), 0);
     EXPECT_TRUE(CommandsEnabled());

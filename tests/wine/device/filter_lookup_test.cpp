@@ -16,6 +16,7 @@
 #include "device/i2c_request.h"
 #include "simcard/com/com_module.h"
 #include "simcard/com/sim_filter_classes.h"
+#include "support/caller_trace.h"
 #include "support/recording_view.h"
 
 using Microsoft::WRL::ComPtr;
@@ -46,7 +47,8 @@ class FilterLookup : public testing::Test {
 
   // Every object the simulated classes handed out is gone once the test's
   // own references are; only the class objects being served remain.
-  static void ExpectOnlyServedClassesAlive(long served) {
+  static void ExpectOnlyServedClassesAlive(long served, const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     const simcard::com::ModuleCounts counts = simcard::com::CurrentCounts();
     EXPECT_EQ(counts.objects, served);
     EXPECT_EQ(counts.references, served);

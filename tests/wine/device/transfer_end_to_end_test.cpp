@@ -20,6 +20,7 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
+#include "support/caller_trace.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
@@ -53,7 +54,8 @@ class TransferEndToEnd : public testing::Test {
   }
 
   // The card's DLL served the connection and has nothing left alive.
-  static void ExpectDllReleasedEverything() {
+  static void ExpectDllReleasedEverything(const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     const HMODULE dll = GetModuleHandleW(L"simcard_com.dll");
     ASSERT_NE(dll, nullptr) << "the card's DLL was not used";
     using Counts = HRESULT(WINAPI*)(LONG*, LONG*);

@@ -45,7 +45,10 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
   EXPECT_EQ(fs::file_size(file), 384u);
   EXPECT_EQ(ProgressRange(Item(1003)), (std::pair{0, 384}));
   EXPECT_EQ(ProgressPos(Item(1003)), 384);
-  for (const int id : {1, 1000, 1002}) EXPECT_TRUE(IsWindowEnabled(Item(id))) << "id " << id;
+  // The command enables the buttons just after it sets its final status.
+  EXPECT_TRUE(WaitUntil([&] {
+    return IsWindowEnabled(Item(1)) && IsWindowEnabled(Item(1000)) && IsWindowEnabled(Item(1002));
+  }));
 }
 
 TEST_F(MainDialogCommands, CancelledSaveLeavesEverythingAsItWas) {
