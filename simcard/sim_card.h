@@ -73,9 +73,9 @@ class SimCard {
 
   // Faults. Transaction numbers count requests from 1 since creation or
   // ClearLog (malformed ones included), after those ContinueNumberingAfter
-  // names; a failing request changes nothing on
-  // the bus. code may be positive (a success code other than S_OK): the
-  // driver returns it, and the transaction still does not take place.
+  // names; a failing request changes nothing on the bus. code may be
+  // positive (a success code other than S_OK): the driver returns it, and
+  // the transaction still does not take place.
   void FailTransaction(std::size_t number, KsResult code = kKsFail);
   void FailDevice(std::uint8_t device, KsResult code = kKsFail);
   void ClearFaults();

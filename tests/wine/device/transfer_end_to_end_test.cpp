@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
 #include <fstream>
 #include <string>
@@ -20,6 +21,8 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
+#include "simcard/com/registration.h"
+#include "simcard/com/sim_filter_classes.h"
 #include "support/caller_trace.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
@@ -193,6 +196,18 @@ TEST_F(TransferEndToEnd, TheCardKeepsItsRegistersAndCountsFaultsAcrossConnection
   EXPECT_TRUE(Contains(log[4], "n=5 ")) << log[4];
   EXPECT_TRUE(Contains(log[4], "result=0x80004005")) << log[4];
   ExpectDllReleasedEverything();
+}
+
+// Its objects are not made for calls from several threads at once.
+TEST_F(TransferEndToEnd, TheRegisteredCardAsksForApartmentThreading) {
+  const std::wstring server =
+      L"CLSID\\" + simcard::com::GuidText(simcard::com::kClsidSimCard) + L"\\InprocServer32";
+  std::array<wchar_t, 32> model{};
+  DWORD size = sizeof(model);
+  ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", RRF_RT_REG_SZ,
+                         nullptr, model.data(), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(model.data()), L"Apartment");
 }
 
 }  // namespace
