@@ -110,14 +110,6 @@ class FilterLookupSteps : public testing::TestWithParam<StepCase> {
   void TearDown() override { CoUninitialize(); }
 };
 
-Texts Errors(const RecordingView& view) {
-  Texts texts;
-  for (const RecordingView::Event& event : view.Events()) {
-    if (event.kind == RecordingView::Kind::Error) texts.push_back(event.text);
-  }
-  return texts;
-}
-
 TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
   const StepCase& step = GetParam();
   SCOPED_TRACE(step.what);
@@ -135,7 +127,7 @@ TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
       EXPECT_EQ(clsid, *step.found);
     }
   }
-  EXPECT_EQ(Errors(view), step.messages);
+  EXPECT_EQ(view.Errors(), step.messages);
   EXPECT_EQ(devices.Alive(), 0);
   EXPECT_EQ(simcard::com::CurrentCounts().objects, 0);
   EXPECT_EQ(simcard::com::CurrentCounts().references, 0);
@@ -152,8 +144,8 @@ TEST_F(FilterLookupFailures, WithoutDeviceEnumeratorBothMessagesAreShown) {
   const FailingClass devices(kClsidSystemDeviceEnum);
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(view), (Texts{"FindFilterByName: Couldn't create device enumerator!",
-                                 "Couldn't find AnalogCaptureFilter!"}));
+  EXPECT_EQ(view.Errors(), (Texts{"FindFilterByName: Couldn't create device enumerator!",
+                                  "Couldn't find AnalogCaptureFilter!"}));
 }
 
 TEST_F(FilterLookupFailures, WithoutFilterGraphNoDeviceIsLookedFor) {
@@ -161,7 +153,7 @@ TEST_F(FilterLookupFailures, WithoutFilterGraphNoDeviceIsLookedFor) {
   FakeDeviceEnumerator devices({S_OK, {Named(kName, kFirst)}});
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(view), Texts{"Couldn't create graph builder instance!"});
+  EXPECT_EQ(view.Errors(), Texts{"Couldn't create graph builder instance!"});
   EXPECT_EQ(devices.DeviceEnumeratorsCreated(), 0);
 }
 

@@ -9,7 +9,6 @@
 
 #include <array>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
@@ -32,13 +31,6 @@ namespace {
 
 Bytes BytesOf(const std::string& text) {
   return Bytes(text.begin(), text.end());
-}
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -72,7 +64,7 @@ class TransferEndToEnd : public testing::Test {
     EXPECT_EQ(references, 0);
   }
 
-  std::vector<std::string> Log() const { return Lines(card / "log.txt"); }
+  std::vector<std::string> Log() const { return ReadLines(card / "log.txt"); }
 
   TempFolder card;
   RecordingView view;
@@ -96,7 +88,7 @@ TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
   EXPECT_TRUE(Contains(log[0], " GET dev=A0 sub=0000 len=8 ")) << log[0];
   EXPECT_TRUE(Contains(log[31], " GET dev=A0 sub=F800 len=8 ")) << log[31];
   ExpectDllReleasedEverything();
-  const std::vector<std::string> notes = Lines(card / "com.log");
+  const std::vector<std::string> notes = ReadLines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.back(), "released objects=0 references=0")) << notes.back();
 }
@@ -139,7 +131,7 @@ TEST_F(TransferEndToEnd, ACardThatCannotBeOpenedIsNotFound) {
   EXPECT_EQ(view.Messages(),
             (std::vector<std::string>{"error: FindFilterByName: BindToObject failed!",
                                       "error: Couldn't find AnalogCaptureFilter!"}));
-  const std::vector<std::string> notes = Lines(card / "com.log");
+  const std::vector<std::string> notes = ReadLines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.front(), "open failed")) << notes.front();
   ExpectDllReleasedEverything();
