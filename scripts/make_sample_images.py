@@ -45,15 +45,15 @@ def pseudo_random_words(count, seed):
     return bytes(out)
 
 
-def dsp_image():
+def dsp_image(n1=256, n2=1024, keep=None):
     """Header, N1 (big-endian) and the 0x41 0x80 marker, the first block, N2,
-    the second block and a final word: 2*N1 + 2*N2 + 11 bytes."""
-    n1, n2 = 256, 1024
+    the second block and a final word: 2*N1 + 2*N2 + 11 bytes, or only the
+    first keep of them. The fuzzer's seeds are made with it too."""
     image = bytes((0x00, 0x10, 0x00)) + struct.pack(">H", n1) + bytes((0x41, 0x80))
     image += pseudo_random_words(n1, 1) + struct.pack(">H", n2) + pseudo_random_words(n2, 2)
     image += struct.pack(">H", sum(image) & 0xFFFF)
-    assert len(image) == 2 * n1 + 2 * n2 + 11 <= DSP_EEPROM_SIZE - 1
-    return image
+    assert len(image) == 2 * n1 + 2 * n2 + 11
+    return image if keep is None else image[:keep]
 
 
 def write_new(path, data):

@@ -1,12 +1,12 @@
 #include "simcard/card_store.h"
 
+#include <algorithm>
 #include <fstream>
 #include <system_error>
-#include <utility>
 
 namespace simcard {
 
-ImageLoad LoadImage(const std::filesystem::path& file, std::vector<std::uint8_t>& memory) {
+ImageLoad LoadImage(const std::filesystem::path& file, std::span<std::uint8_t> memory) {
   std::error_code error;
   if (!std::filesystem::exists(file, error)) return error ? ImageLoad::Failed : ImageLoad::Absent;
   const std::uintmax_t size = std::filesystem::file_size(file, error);
@@ -17,7 +17,7 @@ ImageLoad LoadImage(const std::filesystem::path& file, std::vector<std::uint8_t>
   if (!in.read(reinterpret_cast<char*>(image.data()), static_cast<std::streamsize>(image.size()))) {
     return ImageLoad::Failed;
   }
-  memory = std::move(image);
+  std::copy(image.begin(), image.end(), memory.begin());
   return ImageLoad::Loaded;
 }
 

@@ -24,6 +24,8 @@ class ChannelDecoder final : public I2cDevice {
 
   std::uint8_t& Register(std::uint8_t reg) { return registers_[reg]; }
   std::uint8_t Register(std::uint8_t reg) const { return registers_[reg]; }
+  std::array<std::uint8_t, 256>& Registers() { return registers_; }
+  const std::array<std::uint8_t, 256>& Registers() const { return registers_; }
 
   // The state in which the DSP EEPROM is connected to the bus.
   bool Switched() const;

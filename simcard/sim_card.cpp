@@ -55,9 +55,10 @@ SimCard::SimCard(CardClock& clock, std::uint32_t boardSize)
 
 KsResult SimCard::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                              std::uint32_t dataLength, std::uint32_t* bytesReturned) {
-  const std::size_t number = log_.size() + 1;
+  const std::size_t number = RequestsNumbered() + 1;
   DecodeResult decoded = DecodeRequest(property, propertyLength, data, dataLength);
   Transaction transaction = Describe(decoded.request, clock_.NowMicros());
+  transaction.number = number;
   if (decoded.error.empty() && bytesReturned == nullptr) decoded.error = "bytesReturned is null";
   if (bytesReturned != nullptr) *bytesReturned = 0;
   if (!decoded.error.empty()) return Record(std::move(transaction), kKsFail, decoded.error);
@@ -94,6 +95,9 @@ std::vector<std::uint8_t>& SimCard::DspEeprom() {
 std::uint8_t& SimCard::ChDecRegister(std::uint8_t reg) {
   return chdec_.Register(reg);
 }
+std::span<const std::uint8_t> SimCard::ChDecRegisters() const {
+  return chdec_.Registers();
+}
 std::uint32_t SimCard::BoardSize() const {
   return static_cast<std::uint32_t>(board_.Memory().size());
 }
@@ -129,6 +133,13 @@ void SimCard::NoteLastRequest(std::uint32_t process, std::uint64_t ownMicros) {
 
 void SimCard::ClearLog() {
   log_.clear();
+  numberedBefore_ = 0;
+}
+std::size_t SimCard::RequestsNumbered() const {
+  return numberedBefore_ + log_.size();
+}
+void SimCard::ContinueNumberingAfter(std::size_t requests) {
+  numberedBefore_ = requests;
 }
 
 void SimCard::FailTransaction(std::size_t number, KsResult code) {
@@ -144,10 +155,16 @@ void SimCard::ClearFaults() {
 bool SimCard::LoadFrom(const std::filesystem::path& folder) {
   std::vector<std::uint8_t> board = board_.Memory();
   std::vector<std::uint8_t> dsp = dsp_.Memory();
-  if (LoadImage(folder / kBoardImageName, board) == ImageLoad::Failed) return false;
-  if (LoadImage(folder / kDspImageName, dsp) == ImageLoad::Failed) return false;
+  std::array<std::uint8_t, 256> registers = chdec_.Registers();
+  if (LoadImage(folder / kBoardImageName, board) == ImageLoad::Failed ||
+      LoadImage(folder / kDspImageName, dsp) == ImageLoad::Failed ||
+      LoadImage(folder / kChDecImageName, registers) == ImageLoad::Failed) {
+    return false;
+  }
   board_.Memory() = std::move(board);
   dsp_.Memory() = std::move(dsp);
+  chdec_.Registers() = registers;
+  SnapshotChDec();
   return true;
 }
 
@@ -156,7 +173,8 @@ bool SimCard::SaveTo(const std::filesystem::path& folder) const {
   std::filesystem::create_directories(folder, error);
   if (error) return false;
   return SaveImage(folder / kBoardImageName, board_.Memory()) &&
-         SaveImage(folder / kDspImageName, dsp_.Memory());
+         SaveImage(folder / kDspImageName, dsp_.Memory()) &&
+         SaveImage(folder / kChDecImageName, chdec_.Registers());
 }
 
 }  // namespace simcard

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -45,35 +46,45 @@ class SimCard {
   std::vector<std::uint8_t>& BoardEeprom();
   std::vector<std::uint8_t>& DspEeprom();
   std::uint8_t& ChDecRegister(std::uint8_t reg);
+  std::span<const std::uint8_t> ChDecRegisters() const;
   std::uint32_t BoardSize() const;
 
   // Whether the channel decoder is in the state that makes 0xA2 reachable
   // (register 0x07 holds 0x02 and register 0x40 holds 0xFF).
   bool ChDecSwitched() const;
   // Remembers the six registers 0x3C..0x41 and register 0x07, and tells later
-  // whether they hold those values again. Taken at creation too.
+  // whether they hold those values again. Taken at creation and after a load
+  // too.
   void SnapshotChDec();
   bool ChDecRestored() const;
 
   // Every request since creation (or ClearLog), in order.
   const std::vector<Transaction>& Log() const;
   void ClearLog();
+  // Requests numbered so far. A card made afresh for each connection goes on
+  // from the requests its earlier connections numbered, like a real card
+  // that is there all along: ContinueNumberingAfter comes before its first
+  // request.
+  std::size_t RequestsNumbered() const;
+  void ContinueNumberingAfter(std::size_t requests);
   // What only the driver around the card knows of the latest request: who
   // made it and how long the driver took over it in all.
   void NoteLastRequest(std::uint32_t process, std::uint64_t ownMicros);
 
   // Faults. Transaction numbers count requests from 1 since creation or
-  // ClearLog (malformed ones included); a failing request changes nothing on
-  // the bus. code may be positive (a success code other than S_OK): the
-  // driver returns it, and the transaction still does not take place.
+  // ClearLog (malformed ones included), after those ContinueNumberingAfter
+  // names; a failing request changes nothing on the bus. code may be
+  // positive (a success code other than S_OK): the driver returns it, and
+  // the transaction still does not take place.
   void FailTransaction(std::size_t number, KsResult code = kKsFail);
   void FailDevice(std::uint8_t device, KsResult code = kKsFail);
   void ClearFaults();
 
-  // EEPROM content kept in a folder (board.bin, dsp.bin), so that a virtual
-  // card keeps its content between runs. A missing file leaves that EEPROM
-  // as it is; a file of the wrong size fails the load, which then changes
-  // nothing. SaveTo creates the folder.
+  // The card's state kept in a folder: both EEPROMs and the channel
+  // decoder's registers (board.bin, dsp.bin, chdec.bin), so that a virtual
+  // card keeps it between connections and runs. A missing file leaves that
+  // memory as it is; a file of the wrong size fails the load, which then
+  // changes nothing. SaveTo creates the folder.
   bool LoadFrom(const std::filesystem::path& folder);
   bool SaveTo(const std::filesystem::path& folder) const;
 
@@ -91,6 +102,7 @@ class SimCard {
   I2cBus bus_;
   FaultPlan faults_;
   std::vector<Transaction> log_;
+  std::size_t numberedBefore_ = 0;
   ChDecState chdecSnapshot_{};
 };
 

@@ -1,7 +1,6 @@
 #include "simcard/sim_connector.h"
 
 #include <memory>
-#include <utility>
 
 #include "common/transfer_view.h"
 
@@ -36,7 +35,6 @@ I2CControl SimConnector::OpenI2CControl(TransferView& view) {
     view.ShowError("Couldn't get interface handle!");
     return nullptr;
   }
-  if (onOpen_) onOpen_();
   ++opened_;
   return std::make_unique<Connection>(*this);
 }
@@ -46,9 +44,6 @@ void SimConnector::SetCardPresent(bool present) {
 }
 void SimConnector::SetControlInterfacePresent(bool present) {
   controlPresent_ = present;
-}
-void SimConnector::SetOnOpen(std::function<void()> onOpen) {
-  onOpen_ = std::move(onOpen);
 }
 
 int SimConnector::OpenConnections() const {

@@ -3,8 +3,6 @@
 // Opens control connections on a simulated card, in-process: the stand-in for
 // the capture filter lookup in native tests and benchmarks.
 
-#include <functional>
-
 #include "common/i2c_control.h"
 #include "simcard/sim_card.h"
 
@@ -23,11 +21,6 @@ class SimConnector final : public I2CConnector {
 
   void SetCardPresent(bool present);
   void SetControlInterfacePresent(bool present);
-  // Called at every successful opening, before the connection is handed
-  // out: lets a test stand for the time a real lookup takes (a virtual
-  // clock's Advance), which is what a board read-back straight after the
-  // last write relies on.
-  void SetOnOpen(std::function<void()> onOpen);
 
   int OpenConnections() const;  // opened and not yet closed
   int TimesOpened() const;
@@ -38,7 +31,6 @@ class SimConnector final : public I2CConnector {
   SimCard& card_;
   bool cardPresent_ = true;
   bool controlPresent_ = true;
-  std::function<void()> onOpen_;
   int open_ = 0;
   int opened_ = 0;
 };

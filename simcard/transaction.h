@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -12,6 +13,7 @@ enum class TransactionKind { Get, Set };
 
 // One request as the driver saw it.
 struct Transaction {
+  std::size_t number = 0;   // from 1, as the faults count
   bool wellFormed = false;  // false: the request was refused while decoding
   TransactionKind kind = TransactionKind::Get;
   std::uint8_t device = 0;

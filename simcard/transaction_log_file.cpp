@@ -32,8 +32,9 @@ std::string ResultText(KsResult result) {
 
 }  // namespace
 
-std::string FormatTransaction(std::size_t number, const Transaction& transaction) {
-  return "n=" + std::to_string(number) + " t=" + std::to_string(transaction.timeMicros) +
+std::string FormatTransaction(const Transaction& transaction) {
+  return "n=" + std::to_string(transaction.number) +
+         " t=" + std::to_string(transaction.timeMicros) +
          " pid=" + std::to_string(transaction.process) +
          " own=" + std::to_string(transaction.ownMicros) + " " + KindName(transaction) +
          " dev=" + Hex({transaction.device}) + " sub=" + Hex(transaction.subaddress) +
@@ -44,7 +45,7 @@ std::string FormatTransaction(std::size_t number, const Transaction& transaction
 bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,
                std::size_t from) {
   std::ofstream out(file, std::ios::binary | std::ios::app);
-  for (std::size_t i = from; i < log.size(); ++i) out << FormatTransaction(i + 1, log[i]) << '\n';
+  for (std::size_t i = from; i < log.size(); ++i) out << FormatTransaction(log[i]) << '\n';
   out.close();
   return static_cast<bool>(out);
 }

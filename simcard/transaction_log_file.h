@@ -26,10 +26,10 @@ namespace simcard {
 
 inline constexpr const char* kLogFileName = "log.txt";
 
-std::string FormatTransaction(std::size_t number, const Transaction& transaction);
+std::string FormatTransaction(const Transaction& transaction);
 
-// Appends the entries of log from index from on (numbered from + 1, ...), so
-// that a caller can append as the log grows. Creates file when absent.
+// Appends the entries of log from index from on, so that a caller can append
+// as the log grows. Creates file when absent.
 bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,
                std::size_t from = 0);
 

@@ -7,7 +7,7 @@
 
 namespace simcard::com {
 
-std::optional<std::filesystem::path> CardFolder() {
+std::optional<std::filesystem::path> FolderInEnvironment() {
   const DWORD size = GetEnvironmentVariableW(kCardFolderVariable, nullptr, 0);
   if (size <= 1) return std::nullopt;
   std::vector<wchar_t> value(size);
@@ -17,7 +17,7 @@ std::optional<std::filesystem::path> CardFolder() {
 }
 
 void AppendModuleNote(const std::string& line) {
-  const std::optional<std::filesystem::path> folder = CardFolder();
+  const std::optional<std::filesystem::path> folder = FolderInEnvironment();
   if (!folder) return;
   std::ofstream notes(*folder / kModuleNotesName, std::ios::binary | std::ios::app);
   notes << line << '\n';

@@ -15,7 +15,7 @@ inline constexpr wchar_t kCardFolderVariable[] = L"OSTREL_SIMCARD_DIR";
 inline constexpr char kModuleNotesName[] = "com.log";
 
 // The folder, or nothing when the variable is unset or empty.
-std::optional<std::filesystem::path> CardFolder();
+std::optional<std::filesystem::path> FolderInEnvironment();
 
 // Appends line to the folder's com.log; nothing happens without a folder.
 void AppendModuleNote(const std::string& line);

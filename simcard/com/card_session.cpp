@@ -8,13 +8,14 @@
 #include "simcard/card_config.h"
 #include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
+#include "simcard/com/com_module.h"
 #include "simcard/transaction_log_file.h"
 
 namespace simcard::com {
 
 std::unique_ptr<CardSession> CardSession::Open() {
   auto clock = std::make_unique<SteadyCardClock>();
-  std::optional<std::filesystem::path> folder = CardFolder();
+  std::optional<std::filesystem::path> folder = FolderInEnvironment();
   if (!folder) {
     auto card = std::make_unique<SimCard>(*clock);
     return std::make_unique<CardSession>(std::move(card), std::nullopt, std::move(clock));
@@ -25,6 +26,7 @@ std::unique_ptr<CardSession> CardSession::Open() {
     AppendModuleNote("open failed: " + error);
     return nullptr;
   }
+  card->ContinueNumberingAfter(RequestsMadeOf(*folder));
   return std::make_unique<CardSession>(std::move(card), std::move(folder), std::move(clock));
 }
 
@@ -41,24 +43,33 @@ KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, v
   return result;
 }
 
+bool CardSession::SaveMemory(std::uint8_t device) const {
+  switch (device) {
+    case kBoardEepromAddress:
+      return SaveImage(*folder_ / kBoardImageName, card_->BoardEeprom());
+    case kDspEepromAddress:
+      return SaveImage(*folder_ / kDspImageName, card_->DspEeprom());
+    case kChDecAddress:
+      return SaveImage(*folder_ / kChDecImageName, card_->ChDecRegisters());
+    default:
+      return true;
+  }
+}
+
 void CardSession::RecordInFolder(std::uint64_t arrived) {
   if (!folder_) return;
   const std::vector<Transaction>& log = card_->Log();
-  bool boardWritten = false;
-  bool dspWritten = false;
+  // Like a real card, the state survives the connection and the process;
+  // only the memory just written is saved again. A failed save is noted
+  // rather than turned into a bus error the driver never reports.
+  bool saved = true;
   for (std::size_t i = logged_; i < log.size(); ++i) {
     if (!log[i].wellFormed || log[i].kind != TransactionKind::Set || log[i].result != kKsOk)
       continue;
-    boardWritten = boardWritten || log[i].device == kBoardEepromAddress;
-    dspWritten = dspWritten || log[i].device == kDspEepromAddress;
+    saved = SaveMemory(log[i].device) && saved;
   }
-  // Like a real card, the content survives the process; only the EEPROM
-  // just written is saved again. A failed save is noted rather than turned
-  // into a bus error the driver never reports.
-  bool saved = true;
-  if (boardWritten) saved = SaveImage(*folder_ / kBoardImageName, card_->BoardEeprom()) && saved;
-  if (dspWritten) saved = SaveImage(*folder_ / kDspImageName, card_->DspEeprom()) && saved;
   if (!saved) AppendModuleNote("save failed");
+  SetRequestsMadeOf(*folder_, card_->RequestsNumbered());
   // Measured before the line is written, so that what a request costs the
   // driver can be told apart from what it costs the program that made it.
   card_->NoteLastRequest(static_cast<std::uint32_t>(GetCurrentProcessId()),

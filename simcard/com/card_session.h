@@ -13,9 +13,10 @@
 namespace simcard::com {
 
 // The card behind one filter object: opened from the card's folder when the
-// object is made, saved there after every write it carries out, its
-// transactions appended to the folder's log as they happen. Without a folder
-// the card is an erased one that lives in memory only.
+// object is made (its memories, its registers, and the number of requests
+// this process made of it before), saved there after every write it carries
+// out, its transactions appended to the folder's log as they happen. Without
+// a folder the card is an erased one that lives in memory only.
 class CardSession {
  public:
   // Nothing when the folder's card can't be opened (the reason goes to com.log).
@@ -31,6 +32,8 @@ class CardSession {
 
  private:
   void RecordInFolder(std::uint64_t arrived);
+  // Saves the memory of device after a write to it; false when that failed.
+  bool SaveMemory(std::uint8_t device) const;
 
   std::unique_ptr<SteadyCardClock> clock_;
   std::unique_ptr<SimCard> card_;

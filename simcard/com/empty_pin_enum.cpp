@@ -2,17 +2,6 @@
 
 namespace simcard::com {
 
-STDMETHODIMP EmptyPinEnum::QueryInterface(REFIID iid, void** out) {
-  if (out == nullptr) return E_POINTER;
-  if (iid == IID_IUnknown || iid == IID_IEnumPins) {
-    *out = static_cast<IEnumPins*>(this);
-    AddRef();
-    return S_OK;
-  }
-  *out = nullptr;
-  return E_NOINTERFACE;
-}
-
 STDMETHODIMP EmptyPinEnum::Next(ULONG count, IPin** pins, ULONG* fetched) {
   if (pins == nullptr || (count != 1 && fetched == nullptr)) return E_POINTER;
   if (fetched != nullptr) *fetched = 0;

@@ -12,12 +12,8 @@ SIMCARD_COM_CLASSES_BEGIN
 
 // The pins of a filter that has none: the control interface is all the
 // simulated card offers.
-class EmptyPinEnum final : public IEnumPins, public CountedObject<EmptyPinEnum> {
+class EmptyPinEnum final : public SingleInterfaceObject<EmptyPinEnum, IEnumPins> {
  public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override;
-  STDMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
-  STDMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
-
   STDMETHODIMP Next(ULONG count, IPin** pins, ULONG* fetched) override;
   STDMETHODIMP Skip(ULONG count) override;
   STDMETHODIMP Reset() override;

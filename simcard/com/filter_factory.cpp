@@ -13,22 +13,9 @@ SIMCARD_COM_CLASSES_BEGIN
 
 namespace {
 
-class FilterFactory final : public IClassFactory, public CountedObject<FilterFactory> {
+class FilterFactory final : public SingleInterfaceObject<FilterFactory, IClassFactory> {
  public:
   FilterFactory(const CLSID& clsid, FilterKind kind) : clsid_(clsid), kind_(kind) {}
-
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == IID_IClassFactory) {
-      *out = static_cast<IClassFactory*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return AddReference(); }
-  STDMETHODIMP_(ULONG) Release() override { return ReleaseReference(); }
 
   STDMETHODIMP CreateInstance(IUnknown* outer, REFIID iid, void** out) override {
     if (out == nullptr) return E_POINTER;

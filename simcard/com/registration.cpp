@@ -46,7 +46,7 @@ HRESULT RegisterSimCard(const std::wstring& dllPath) {
   const HRESULT steps[] = {
       SetString(ClassKey(), nullptr, L"Ostrel simulated capture card"),
       SetString(server, nullptr, dllPath),
-      SetString(server, L"ThreadingModel", L"Both"),
+      SetString(server, L"ThreadingModel", L"Apartment"),
       SetString(InstanceKey(), L"FriendlyName", wideName),
       SetString(InstanceKey(), L"CLSID", GuidText(kClsidSimCard)),
   };

@@ -3,22 +3,25 @@
 import os
 import sys
 
+sys.path.insert(0, os.path.join(os.path.dirname(os.path.abspath(__file__)), "..", "..", "scripts"))
+from make_sample_images import dsp_image  # noqa: E402  (the one builder of DSP images)
 
-def image(n1, n2, keep=None):
-    data = bytes([1, 2, 3, n1 >> 8, n1 & 0xFF, 0x41, 0x80]) + b"\x5a" * (2 * n1)
-    data += bytes([n2 >> 8, n2 & 0xFF]) + b"\xa5" * (2 * n2 + 2)
-    return data if keep is None else data[:keep]
+
+def swapped_marker():
+    image = bytearray(dsp_image(0, 0))
+    image[5:7] = image[6:4:-1]
+    return bytes(image)
 
 
 SEEDS = {
-    "smallest": image(0, 0),
-    "typical": image(100, 28),
-    "largest": image(10000, 6378),
-    "too-long": image(10000, 6379),
-    "swapped-marker": bytes([0, 0, 0, 0, 1, 0x80, 0x41, 0, 0, 0, 0]),
-    "short-header": bytes([0, 0, 0, 0, 0, 0x41]),
-    "no-second-count": image(3, 0, keep=12),
-    "announces-more": image(2, 500, keep=13),
+    "smallest": dsp_image(0, 0),
+    "typical": dsp_image(100, 28),
+    "largest": dsp_image(10000, 6378),
+    "too-long": dsp_image(10000, 6379),
+    "swapped-marker": swapped_marker(),
+    "short-header": dsp_image(0, 0, keep=6),
+    "no-second-count": dsp_image(3, 0, keep=12),
+    "announces-more": dsp_image(2, 500, keep=13),
 }
 
 

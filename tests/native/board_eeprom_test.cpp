@@ -6,7 +6,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using simcard::TransactionKind;
 
 TEST(BoardRead, ReadsIn8BytePiecesWithTwoByteSubaddressesAndNoWaits) {

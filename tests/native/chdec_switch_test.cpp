@@ -7,7 +7,6 @@
 namespace {
 
 using simcard::TransactionKind;
-using Bytes = std::vector<std::uint8_t>;
 
 class ChDecSwitch : public ::testing::Test {
  protected:

@@ -8,7 +8,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using simcard::TransactionKind;
 
 class DspTransfer : public ::testing::Test {

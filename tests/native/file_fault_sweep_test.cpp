@@ -11,7 +11,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 using Op = FaultyFileSystem::Op;
 
@@ -33,7 +32,7 @@ const Scenario kScenarios[] = {
      "Writing to Board-EEPROM failed!!!"},
     {"DSP save", EepromKind::ChannelDecoder, true, DistinctBytes(32768, 3),
      "Reading out DSP EEPROM content failed!!!"},
-    {"DSP write", EepromKind::ChannelDecoder, false, ValidDspImage(32767, 21),
+    {"DSP write", EepromKind::ChannelDecoder, false, DspImage(16378, 0),
      "Writing to EEPROM failed!!!"},
 };
 

@@ -6,11 +6,11 @@
 
 #include <iostream>
 
+#include "support/caller_trace.h"
 #include "support/command_bench.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
 constexpr std::size_t kPreparation = 3;
@@ -102,15 +102,17 @@ class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
 
   // Checks what every command must leave behind, whatever failed.
   static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n,
-                              CardUse use) {
-    EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown) << "transaction " << n;
-    EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "transaction " << n;
-    EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored) << "transaction " << n;
-    EXPECT_EQ(bench.card.connector.OpenConnections(), 0) << "transaction " << n;
-    EXPECT_TRUE(bench.view().commandsEnabled) << "transaction " << n;
-    EXPECT_EQ(bench.machine.events, bench.ClaimAroundRequests(use)) << "transaction " << n;
+                              CardUse use, const Here& where = Here::current()) {
+    const CallerTrace caller(where);
+    SCOPED_TRACE(testing::Message() << "transaction " << n);
+    EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown);
+    EXPECT_EQ(bench.card.Requests().size(), expected.requests);
+    EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored);
+    EXPECT_EQ(bench.card.connector.OpenConnections(), 0);
+    EXPECT_TRUE(bench.view().commandsEnabled);
+    EXPECT_EQ(bench.machine.events, bench.ClaimAroundRequests(use));
     if (!expected.succeeded) {
-      EXPECT_EQ(bench.view().position, 0) << "transaction " << n;
+      EXPECT_EQ(bench.view().position, 0);
     }
   }
 };
@@ -175,7 +177,7 @@ TEST_P(I2CFaultSweep, DspSave) {
 }
 
 TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
-  const Bytes image = ValidDspImage(32767, 11);
+  const Bytes image = DspImage(16378, 0);
   const Bytes before = Inverted(image, 32768);
   for (std::size_t n = 1; n <= kDspTransactions; ++n) {
     CommandBench bench;

@@ -23,7 +23,7 @@ const Command kCommands[] = {
     {EepromKind::Board, false, DistinctBytes(256, 2), "Writing to Board-EEPROM failed!!!"},
     {EepromKind::ChannelDecoder, true, DistinctBytes(300, 3),
      "Reading out DSP EEPROM content failed!!!"},
-    {EepromKind::ChannelDecoder, false, ValidDspImage(301, 4), "Writing to EEPROM failed!!!"},
+    {EepromKind::ChannelDecoder, false, DspImage(145, 0), "Writing to EEPROM failed!!!"},
 };
 
 void RunCommand(CommandBench& bench, const Command& c) {

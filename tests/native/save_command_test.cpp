@@ -6,7 +6,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 
 class SaveCommand : public ::testing::Test {

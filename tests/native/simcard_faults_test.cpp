@@ -40,7 +40,7 @@ TEST(SimCardFaults, FailedWriteLeavesTheEepromAsItWas) {
   EXPECT_TRUE(line.Get(kBoardEepromAddress, {0x00, 0x00}, 1)) << "no write cycle was started";
 }
 
-TEST(SimCardFaults, NumberingCountsEveryRequestAndRestartsWithTheLog) {
+TEST(SimCardFaults, NumberingCountsEveryRequestGoesOnFromEarlierConnectionsAndRestartsWithTheLog) {
   CardBench bench;
   CardLine line(bench);
   bench.card.FailTransaction(2);
@@ -54,6 +54,15 @@ TEST(SimCardFaults, NumberingCountsEveryRequestAndRestartsWithTheLog) {
   bench.card.ClearLog();
   EXPECT_TRUE(line.Get(kChDecAddress, {0x07}, 1));   // 1
   EXPECT_FALSE(line.Get(kChDecAddress, {0x07}, 1));  // 2 again
+  EXPECT_EQ(bench.card.RequestsNumbered(), 2u);
+
+  CardBench next;  // the next connection's card
+  next.card.ContinueNumberingAfter(bench.card.RequestsNumbered());
+  next.card.FailTransaction(4);
+  CardLine nextLine(next);
+  EXPECT_TRUE(nextLine.Get(kChDecAddress, {0x07}, 1));   // 3
+  EXPECT_FALSE(nextLine.Get(kChDecAddress, {0x07}, 1));  // 4
+  EXPECT_EQ(next.card.Log()[1].number, 4u);
 }
 
 TEST(SimCardFaults, DeviceFaultHitsEveryRequestToItUntilCleared) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 
 #include "simcard/card_config.h"
@@ -23,21 +24,27 @@ void WriteText(const std::filesystem::path& path, const std::string& text) {
   WriteWholeFile(path, Bytes(text.begin(), text.end()));
 }
 
-TEST(SimCardFolder, ImagesSurviveASaveAndLoad) {
+TEST(SimCardFolder, MemoriesAndRegistersSurviveASaveAndLoad) {
   TempFolder temp;
   const auto folder = temp / "card";
   simcard::VirtualClock clock;
   simcard::SimCard saved(clock, 512);
   saved.BoardEeprom() = DistinctBytes(512, 3);
   saved.DspEeprom() = DistinctBytes(simcard::kDspEepromSize, 9);
+  saved.ChDecRegister(0x07) = 0x02;  // left switched, as by a failed restore
+  saved.ChDecRegister(0x40) = 0xFF;
   ASSERT_TRUE(saved.SaveTo(folder));
   EXPECT_EQ(ReadWholeFile(folder / "board.bin").size(), 512u);
   EXPECT_EQ(ReadWholeFile(folder / "dsp.bin").size(), simcard::kDspEepromSize);
+  EXPECT_EQ(ReadWholeFile(folder / "chdec.bin").size(), 256u);
 
   simcard::SimCard loaded(clock, 512);
   ASSERT_TRUE(loaded.LoadFrom(folder));
   EXPECT_EQ(loaded.BoardEeprom(), saved.BoardEeprom());
   EXPECT_EQ(loaded.DspEeprom(), saved.DspEeprom());
+  EXPECT_TRUE(std::ranges::equal(loaded.ChDecRegisters(), saved.ChDecRegisters()));
+  EXPECT_TRUE(loaded.ChDecSwitched());
+  EXPECT_TRUE(loaded.ChDecRestored()) << "the loaded registers are the new snapshot";
 }
 
 TEST(SimCardFolder, MissingImagesLeaveTheCardErasedAndWrongSizesFail) {
@@ -137,14 +144,6 @@ TEST(SimCardConnector, CountsConnectionsAndFailsLikeTheLookupWithoutACard) {
                                       "error: Couldn't find AnalogCaptureFilter!",
                                       "error: Couldn't get interface handle!"}));
   EXPECT_EQ(bench.connector.TimesOpened(), 2);
-}
-
-TEST(SimCardConnector, OnOpenStandsForTheTimeALookupTakes) {
-  CardBench bench;
-  bench.connector.SetOnOpen([&] { bench.clock.Advance(10000); });
-  ASSERT_TRUE(CardLine(bench).Set(kBoardEepromAddress, {0x00}, {0x00}));
-  EXPECT_TRUE(CardLine(bench).Get(kBoardEepromAddress, {0x00, 0x00}, 1));
-  EXPECT_TRUE(bench.clock.Waits().empty());
 }
 
 }  // namespace

@@ -43,5 +43,3 @@ class CardLine {
  private:
   I2CControl control_;
 };
-
-using Bytes = std::vector<std::uint8_t>;

@@ -6,7 +6,6 @@
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
 using Strings = std::vector<std::string>;
 using simcard::TransactionKind;
 
@@ -144,7 +143,7 @@ TEST_F(WriteCommand, ANameThatDoesNotExistCannotBeOpened) {
 
 TEST_F(WriteCommand, DspImageIsCheckedProgrammedAndFollowedByTheRebootNotice) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  const Bytes image = ValidDspImage(32767);
+  const Bytes image = DspImage(16378, 0);
   Offer(image);
   bench.Write();
 
@@ -161,14 +160,14 @@ TEST_F(WriteCommand, DspImageIsCheckedProgrammedAndFollowedByTheRebootNotice) {
 
 TEST_F(WriteCommand, RefusedDspImagesLeaveEverythingAsItWas) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  Bytes badBytes = ValidDspImage(101);
+  Bytes badBytes = DspImage(45, 0);
   badBytes[5] = 0x80;
   Offer(badBytes);
   bench.Write();
   EXPECT_EQ(bench.view().StatusAndMessages(),
             Strings{"plain[Bad bytes]: The file format is not valid"});
 
-  Bytes badLength = ValidDspImage(101);
+  Bytes badLength = DspImage(45, 0);
   badLength[97] = 0x7F;  // N2 announces far more than the EEPROM holds
   Offer(badLength);
   bench.Write();
@@ -179,7 +178,7 @@ TEST_F(WriteCommand, RefusedDspImagesLeaveEverythingAsItWas) {
 
 TEST_F(WriteCommand, AFailedDspWriteRestoresAndReportsTheFailure) {
   bench.host.settings.kind = EepromKind::ChannelDecoder;
-  Offer(ValidDspImage(1001));
+  Offer(DspImage(495, 0));
   bench.card.card.FailTransaction(3 + 5);
   bench.Write();
   EXPECT_EQ(bench.view().StatusAndMessages(),
@@ -206,7 +205,7 @@ TEST_F(WriteCommand, FileErrorsEndWithTheFailureStatusAndEnabledButtons) {
     CommandBench local;
     local.host.settings.kind = c.kind;
     WriteWholeFile(local.folder / "image.bin",
-                   c.kind == EepromKind::Board ? DistinctBytes(256) : ValidDspImage(301));
+                   c.kind == EepromKind::Board ? DistinctBytes(256) : DspImage(145, 0));
     local.host.answer = local.folder / "image.bin";
     local.files.FailAt(c.op, c.number);
     local.Write();

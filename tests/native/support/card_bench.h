@@ -8,6 +8,7 @@
 #include "simcard/sim_connector.h"
 #include "simcard/virtual_clock.h"
 #include "support/recording_view.h"
+#include "support/test_bytes.h"
 
 // A simulated card on a virtual clock with a recording view: what a transfer
 // or command needs to run in a unit test.
@@ -24,10 +25,3 @@ struct CardBench {
   RecordingView view;
   TransferContext context;
 };
-
-// Bytes that differ from their neighbours at every address.
-std::vector<std::uint8_t> DistinctBytes(std::size_t count, std::uint8_t seed = 0);
-
-// A DSP EEPROM image of the given (odd, at least 11) length that passes the
-// image check: all words in the first block, an empty second block.
-std::vector<std::uint8_t> ValidDspImage(std::size_t length, std::uint8_t seed = 0);

@@ -70,6 +70,14 @@ std::vector<std::string> RecordingView::StatusAndMessages() const {
   return out;
 }
 
+std::vector<std::string> RecordingView::Errors() const {
+  std::vector<std::string> out;
+  for (const Event& e : events_) {
+    if (e.kind == Kind::Error) out.push_back(e.text);
+  }
+  return out;
+}
+
 std::vector<std::int64_t> RecordingView::Positions() const {
   std::vector<std::int64_t> out;
   for (const Event& e : events_) {

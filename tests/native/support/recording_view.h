@@ -32,6 +32,8 @@ class RecordingView final : public TransferView {
   std::vector<std::string> Messages() const;
   // The status line and message boxes in order, as above plus "status: ...".
   std::vector<std::string> StatusAndMessages() const;
+  // Only the texts of the error boxes, without the prefix.
+  std::vector<std::string> Errors() const;
   std::vector<std::int64_t> Positions() const;
 
   std::string status = "Read/write status";

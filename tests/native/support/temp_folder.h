@@ -23,4 +23,6 @@ class TempFolder {
 };
 
 std::vector<std::uint8_t> ReadWholeFile(const std::filesystem::path& path);
+// The file's lines; none when there is no such file.
+std::vector<std::string> ReadLines(const std::filesystem::path& path);
 void WriteWholeFile(const std::filesystem::path& path, const std::vector<std::uint8_t>& bytes);

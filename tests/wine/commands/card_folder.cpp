@@ -1,6 +1,5 @@
 #include "card_folder.h"
 
-#include <fstream>
 #include <sstream>
 
 #include "simcard/card_config.h"
@@ -10,13 +9,6 @@
 namespace ostrel_commands {
 
 namespace {
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
 
 // "key=value" → value; empty when the field is not key's.
 std::string Field(const std::string& token, const std::string& key) {
@@ -74,14 +66,14 @@ bool CardFolder::HasLog() const {
 
 std::vector<LoggedTransaction> CardFolder::Log() const {
   std::vector<LoggedTransaction> log;
-  for (const std::string& line : Lines(folder_ / simcard::kLogFileName)) {
+  for (const std::string& line : ReadLines(folder_ / simcard::kLogFileName)) {
     log.push_back(ParseLine(line));
   }
   return log;
 }
 
 std::vector<std::string> CardFolder::ModuleNotes() const {
-  return Lines(folder_ / simcard::com::kModuleNotesName);
+  return ReadLines(folder_ / simcard::com::kModuleNotesName);
 }
 
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
@@ -91,14 +83,6 @@ std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string
     if (transaction.kind == kind && transaction.device == device) ++count;
   }
   return count;
-}
-
-Bytes Pattern(std::size_t count, std::uint8_t seed) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) {
-    bytes[i] = static_cast<std::uint8_t>((i * 37 + seed) ^ (i >> 8));
-  }
-  return bytes;
 }
 
 }  // namespace ostrel_commands

@@ -10,10 +10,9 @@
 #include <vector>
 
 #include "support/temp_folder.h"
+#include "support/test_bytes.h"
 
 namespace ostrel_commands {
-
-using Bytes = std::vector<std::uint8_t>;
 
 // One line of log.txt.
 struct LoggedTransaction {
@@ -28,6 +27,10 @@ struct LoggedTransaction {
 
 class CardFolder {
  public:
+  CardFolder() = default;
+  // With card.txt holding cardText.
+  explicit CardFolder(const std::string& cardText) { SetConfig(cardText); }
+
   const std::filesystem::path& Path() const { return folder_.path(); }
   // The entry that points the program's card at this folder.
   std::wstring EnvironmentEntry() const;
@@ -50,8 +53,5 @@ class CardFolder {
 // How many transactions of kind went to device (two hex digits).
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
                     const std::string& device);
-
-// Bytes that differ from their neighbours and from an erased part.
-Bytes Pattern(std::size_t count, std::uint8_t seed);
 
 }  // namespace ostrel_commands

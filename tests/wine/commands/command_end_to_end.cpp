@@ -40,7 +40,8 @@ bool HoldsAnIcon(HWND box) {
 
 }  // namespace
 
-void CommandEndToEnd::StartProgram(const std::wstring& exe) {
+void CommandEndToEnd::StartProgram(const std::wstring& exe, const Here& where) {
+  const CallerTrace caller(where);
   program_ =
       std::make_unique<OstrelProcess>(std::vector<std::wstring>{card_.EnvironmentEntry()}, exe);
   ASSERT_NE(program_->MainWindow(), nullptr) << "ostrel.exe showed no main window";
@@ -60,7 +61,8 @@ bool CommandEndToEnd::CommandsDisabled() const {
   return true;
 }
 
-void CommandEndToEnd::SelectChannelDecoder() {
+void CommandEndToEnd::SelectChannelDecoder(const Here& where) {
+  const CallerTrace caller(where);
   SelectListIndex(Dialog(), kEepromList, 1);
   // The list's handler disables the board options once it has seen the change.
   ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(kTypedSizeRadio)); }));
@@ -94,8 +96,9 @@ std::optional<ULONGLONG> CommandEndToEnd::StatusShown(const std::wstring& text,
   return GetTickCount64();
 }
 
-void CommandEndToEnd::AnswerBox(const std::wstring& caption, const std::wstring& text,
-                                BoxIcon icon) {
+void CommandEndToEnd::AnswerBox(const std::wstring& caption, const std::wstring& text, BoxIcon icon,
+                                const Here& where) {
+  const CallerTrace caller(where);
   const std::optional<MessageBoxSeen> box = WaitForMessageBox(*program_, caption);
   ASSERT_TRUE(box) << "no message box captioned \"" << testing::PrintToString(caption) << "\"";
   EXPECT_EQ(box->text, text);
@@ -107,7 +110,8 @@ void CommandEndToEnd::AnswerBox(const std::wstring& caption, const std::wstring&
   ASSERT_TRUE(AnswerMessageBox(box->window));
 }
 
-void CommandEndToEnd::ExpectNoOtherWindow() const {
+void CommandEndToEnd::ExpectNoOtherWindow(const Here& where) const {
+  const CallerTrace caller(where);
   // A box would show up straight after the status line changes.
   Sleep(500);
   for (HWND window : program_->OtherWindows()) {
@@ -116,7 +120,8 @@ void CommandEndToEnd::ExpectNoOtherWindow() const {
   }
 }
 
-void CommandEndToEnd::ExpectCardReleasedEverything(std::size_t connections) {
+void CommandEndToEnd::ExpectCardReleasedEverything(std::size_t connections, const Here& where) {
+  const CallerTrace caller(where);
   const std::vector<std::string> notes = card_.ModuleNotes();
   const std::vector<std::string> fresh(notes.begin() + static_cast<std::ptrdiff_t>(notesSeen_),
                                        notes.end());
@@ -134,16 +139,18 @@ void CommandEndToEnd::ExpectCardReleasedEverything(std::size_t connections) {
   EXPECT_EQ(card_.ModuleNotes().size(), notesSeen_) << Joined(card_.ModuleNotes());
 }
 
-void CommandEndToEnd::ExpectCardUntouched() {
+void CommandEndToEnd::ExpectCardUntouched(const Here& where) {
+  const CallerTrace caller(where);
   EXPECT_FALSE(card_.HasLog()) << "the card saw I2C traffic";
-  ExpectCardReleasedEverything(0);
+  ExpectCardReleasedEverything(0, where);
 }
 
 void CommandEndToEnd::FollowTransfer(const std::optional<ULONGLONG>& clicked,
                                      const std::wstring& firstStatus,
                                      const std::wstring& finalStatus,
-                                     const std::function<void()>& whileRunning,
-                                     Timing& timing) const {
+                                     const std::function<void()>& whileRunning, Timing& timing,
+                                     const Here& where) const {
+  const CallerTrace caller(where);
   ASSERT_TRUE(clicked) << "the file dialog did not take the name";
   timing.clicked = *clicked;
   const std::optional<ULONGLONG> started = StatusShown(firstStatus);

@@ -17,6 +17,7 @@
 
 #include "card_folder.h"
 #include "ostrel_driver.h"
+#include "support/caller_trace.h"
 #include "support/temp_folder.h"
 
 namespace ostrel_commands {
@@ -34,11 +35,13 @@ inline constexpr int kEepromList = 1005;
 inline constexpr int kTypedSizeRadio = 1008;
 inline constexpr int kTypedSizeEdit = 1009;
 
+// The helpers below report their failures at the calling test's line too.
 class CommandEndToEnd : public testing::Test {
  protected:
   // Starts the program (exe) on card_; the card's folder may still be set up
   // afterwards, each connection reads it afresh.
-  void StartProgram(const std::wstring& exe = ostrel_ui::OstrelExePath());
+  void StartProgram(const std::wstring& exe = ostrel_ui::OstrelExePath(),
+                    const Here& where = Here::current());
 
   HWND Dialog() const { return program_->MainWindow(); }
   HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
@@ -48,7 +51,7 @@ class CommandEndToEnd : public testing::Test {
   bool CommandsEnabled() const;
   bool CommandsDisabled() const;
 
-  void SelectChannelDecoder();
+  void SelectChannelDecoder(const Here& where = Here::current());
   // Clicks the command's button and names path in its file dialog. The tick
   // at which the dialog's OK was clicked, nothing when the dialog did not
   // behave.
@@ -60,16 +63,17 @@ class CommandEndToEnd : public testing::Test {
   std::optional<ULONGLONG> StatusShown(const std::wstring& text,
                                        DWORD timeoutMs = kTransferTimeoutMs) const;
   // Expects the box with caption, text and icon now or soon, and answers it.
-  void AnswerBox(const std::wstring& caption, const std::wstring& text, ostrel_ui::BoxIcon icon);
+  void AnswerBox(const std::wstring& caption, const std::wstring& text, ostrel_ui::BoxIcon icon,
+                 const Here& where = Here::current());
   // No box, nor any other window, besides the main dialog.
-  void ExpectNoOtherWindow() const;
+  void ExpectNoOtherWindow(const Here& where = Here::current()) const;
 
   // The card's DLL has every object it handed out back: since the last call
   // one release note for each of the operation's connections to the card
   // (none when it was not to be touched), the last one with nothing alive.
-  void ExpectCardReleasedEverything(std::size_t connections);
+  void ExpectCardReleasedEverything(std::size_t connections, const Here& where = Here::current());
   // No I2C traffic and no object of the card's DLL.
-  void ExpectCardUntouched();
+  void ExpectCardUntouched(const Here& where = Here::current());
 
   // A command's run on the wall clock: the file dialog's OK, the transfer's
   // first status, its final status. Wine's file dialog returns some time
@@ -84,7 +88,7 @@ class CommandEndToEnd : public testing::Test {
   // between; fails the test when a step does not come.
   void FollowTransfer(const std::optional<ULONGLONG>& clicked, const std::wstring& firstStatus,
                       const std::wstring& finalStatus, const std::function<void()>& whileRunning,
-                      Timing& timing) const;
+                      Timing& timing, const Here& where = Here::current()) const;
   static void PrintDuration(const std::string& what, const Timing& timing, double floorSeconds);
 
   CardFolder card_;

@@ -77,7 +77,7 @@ TEST_F(OnThePc, DllsPlantedBesideTheProgramAreNeverLoaded) {
     std::filesystem::copy_file(exe.parent_path() / "planted" / dll, downloads / dll);
   }
   const NativeDllsFirst nativeFirst({L"winmm", L"msacm32"});
-  const Bytes board = Pattern(256, 61);
+  const Bytes board = DistinctBytes(256, 61);
   card_.SetBoard(board);
   ASSERT_NO_FATAL_FAILURE(StartProgram((downloads / "ostrel.exe").wstring()));
 
@@ -97,9 +97,9 @@ TEST_F(OnThePc, DllsPlantedBesideTheProgramAreNeverLoaded) {
 }
 
 TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
-  const Bytes board = Pattern(256, 62);
+  const Bytes board = DistinctBytes(256, 62);
   card_.SetBoard(board);
-  card_.SetDsp(Pattern(32768, 63));
+  card_.SetDsp(DistinctBytes(32768, 63));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
   EXPECT_EQ(AgreesToEndSession(), true) << "idle";
@@ -110,7 +110,7 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   const std::filesystem::path second = files_.path() / "second";
   std::filesystem::create_directories(second);
-  const Bytes previous = Pattern(256, 64);
+  const Bytes previous = DistinctBytes(256, 64);
   WriteWholeFile(second / "board.bin", previous);
   ostrel_ui::Click(Item(kSaveButton));
   ASSERT_NE(program_->WaitForWindow(L"Save As"), nullptr);
@@ -145,7 +145,7 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
 
 TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
   card_.SetBoard(Bytes(256, 0xFF));
-  const Bytes image = Pattern(256, 65);
+  const Bytes image = DistinctBytes(256, 65);
   WriteWholeFile(files_ / "image.bin", image);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
@@ -178,10 +178,10 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
 }
 
 TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {
-  const Bytes dsp = Pattern(32768, 66);
+  const Bytes dsp = DistinctBytes(32768, 66);
   card_.SetDsp(dsp);
   const auto target = files_ / "dsp.bin";
-  WriteWholeFile(target, Pattern(100, 67));
+  WriteWholeFile(target, DistinctBytes(100, 67));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
 

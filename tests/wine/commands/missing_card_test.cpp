@@ -17,7 +17,9 @@ class MissingCard : public CommandEndToEnd {
  protected:
   // The lookup's own message, then its summary; the command's failure status
   // after both.
-  void ExpectLookupFailure(const std::wstring& lookupMessage, const std::wstring& status) {
+  void ExpectLookupFailure(const std::wstring& lookupMessage, const std::wstring& status,
+                           const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", lookupMessage, BoxIcon::Stop));
     ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", kNotFound, BoxIcon::Stop));
     ASSERT_TRUE(WaitForStatus(status)) << testing::PrintToString(Status());
@@ -43,7 +45,7 @@ TEST_F(MissingCard, NoCaptureDeviceAtAllFailsTheSaveAndLeavesNoFile) {
 TEST_F(MissingCard, ACardThatCannotBeCreatedFailsTheWrite) {
   card_.SetConfig("no_such_setting=1\n");
   const auto source = files_ / "board.bin";
-  WriteWholeFile(source, Pattern(256, 17));
+  WriteWholeFile(source, DistinctBytes(256, 17));
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   ASSERT_TRUE(WriteFrom(source));

@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include "command_end_to_end.h"
-#include "dsp_image_bytes.h"
 
 namespace ostrel_commands {
 namespace {
@@ -25,7 +24,9 @@ struct RefusedImage {
 class RefusedFile : public CommandEndToEnd {
  protected:
   // Each image in turn, in one program as an operator would try them.
-  void ExpectEachRefused(const std::vector<RefusedImage>& images) {
+  void ExpectEachRefused(const std::vector<RefusedImage>& images,
+                         const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     for (const RefusedImage& image : images) {
       SCOPED_TRACE(image.name);
       const auto source = files_ / (std::string(image.name) + ".bin");
@@ -38,7 +39,8 @@ class RefusedFile : public CommandEndToEnd {
     ExpectCardUntouched();
   }
 
-  void ExpectUntouchedDialog() const {
+  void ExpectUntouchedDialog(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
     EXPECT_EQ(Status(), kStartStatus);
     EXPECT_EQ(Progress(), 0);
     EXPECT_TRUE(CommandsEnabled());
@@ -56,23 +58,22 @@ TEST_F(RefusedFile, DspImageWithAWrongMarkerIsBadBytes) {
 TEST_F(RefusedFile, MalformedDspImagesGetTheirMessages) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
-  Bytes sixBytes = DspHeader(0);
-  sixBytes.pop_back();
-  const Bytes announces32769 = DspHeaderAndN2(0, 16379);  // 2*0 + 2*16379 + 11
   ExpectEachRefused({
       {"empty", {}, L"Bad bytes", kInvalidFormat, BoxIcon::None},
-      {"six-bytes", sixBytes, L"Bad bytes", kInvalidFormat, BoxIcon::None},
+      {"six-bytes", DspImage(0, 0, 6), L"Bad bytes", kInvalidFormat, BoxIcon::None},
       // N2 would be at 7 + 2*0xFFFF, far past the file's end.
-      {"n1-ffff-no-n2", DspHeader(0xFFFF), L"Bad bytes", kInvalidFormat, BoxIcon::None},
-      {"n1-ffff-with-n2", DspHeaderAndN2(0xFFFF, 0), L"Bad length", kInvalidFormat, BoxIcon::None},
-      {"announces-32769", announces32769, L"Bad length", kInvalidFormat, BoxIcon::None},
+      {"n1-ffff-no-n2", DspImage(0xFFFF, 0, 7), L"Bad bytes", kInvalidFormat, BoxIcon::None},
+      {"n1-ffff-with-n2", DspImage(0xFFFF, 0, 7 + 2 * 0xFFFF + 2), L"Bad length", kInvalidFormat,
+       BoxIcon::None},
+      // 2*0 + 2*16379 + 11 = 32769, only the header and N2 in the file.
+      {"announces-32769", DspImage(0, 16379, 9), L"Bad length", kInvalidFormat, BoxIcon::None},
   });
 }
 
 TEST_F(RefusedFile, BoardImagesLargerThanTheSizeOrEmpty) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ExpectEachRefused({
-      {"board-257", Pattern(257, 1), L"Ostrel",
+      {"board-257", DistinctBytes(257, 1), L"Ostrel",
        L"The file is larger than the selected EEPROM size!", BoxIcon::Stop},
       {"board-empty", {}, L"Ostrel", L"The file holds no data to write!", BoxIcon::Stop},
   });

@@ -17,7 +17,7 @@ constexpr wchar_t kBoardFailed[] = L"Reading out Board EEPROM content failed!!!"
 class SaveCommand : public CommandEndToEnd {};
 
 TEST_F(SaveCommand, BoardWithTheDefaultsStoresTheWholeEepromWithoutABox) {
-  const Bytes board = Pattern(256, 11);
+  const Bytes board = DistinctBytes(256, 11);
   card_.SetBoard(board);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
@@ -37,7 +37,7 @@ TEST_F(SaveCommand, BoardWithTheDefaultsStoresTheWholeEepromWithoutABox) {
 }
 
 TEST_F(SaveCommand, DspSwitchesTheChannelDecoderCopiesTheWholeEepromAndRestores) {
-  const Bytes dsp = Pattern(32768, 5);
+  const Bytes dsp = DistinctBytes(32768, 5);
   card_.SetDsp(dsp);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
@@ -88,7 +88,7 @@ TEST_F(SaveCommand, DspSwitchesTheChannelDecoderCopiesTheWholeEepromAndRestores)
 // operator clicks, before the click itself is handled.
 TEST_F(SaveCommand, TypedSizeIsTakenWhenTheEditLosesTheFocusToTheButton) {
   card_.SetConfig("board_size=512\n");
-  const Bytes board = Pattern(512, 23);
+  const Bytes board = DistinctBytes(512, 23);
   card_.SetBoard(board);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
@@ -113,7 +113,7 @@ TEST_F(SaveCommand, TypedSizeIsTakenWhenTheEditLosesTheFocusToTheButton) {
 }
 
 TEST_F(SaveCommand, IntoAFolderWithUmlautsInItsName) {
-  const Bytes board = Pattern(256, 99);
+  const Bytes board = DistinctBytes(256, 99);
   card_.SetBoard(board);
   const auto folder = files_.path() / L"Pr\u00fcfstand" / L"\u00dcberspielung";
   std::filesystem::create_directories(folder);
@@ -133,8 +133,8 @@ TEST_F(SaveCommand, IntoAFolderWithUmlautsInItsName) {
 
 TEST_F(SaveCommand, AFailedReadLeavesTheExistingFileAsItWasAndNothingBeside) {
   card_.SetConfig("fail_transaction=5\n");
-  card_.SetBoard(Pattern(256, 3));
-  const Bytes previous = Pattern(256, 200);
+  card_.SetBoard(DistinctBytes(256, 3));
+  const Bytes previous = DistinctBytes(256, 200);
   const auto target = files_ / "kept.bin";
   WriteWholeFile(target, previous);
   ASSERT_NO_FATAL_FAILURE(StartProgram());

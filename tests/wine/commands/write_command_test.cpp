@@ -6,7 +6,6 @@
 #include <algorithm>
 
 #include "command_end_to_end.h"
-#include "dsp_image_bytes.h"
 
 namespace ostrel_commands {
 namespace {
@@ -17,7 +16,7 @@ class WriteCommand : public CommandEndToEnd {};
 
 TEST_F(WriteCommand, BoardWithTheDefaultsWritesVerifiesAndAsksForAReboot) {
   card_.SetBoard(Bytes(256, 0xFF));
-  const Bytes image = Pattern(256, 41);
+  const Bytes image = DistinctBytes(256, 41);
   const auto source = files_ / "board.bin";
   WriteWholeFile(source, image);
   ASSERT_NO_FATAL_FAILURE(StartProgram());
@@ -56,7 +55,7 @@ TEST_F(WriteCommand, BoardWithTheDefaultsWritesVerifiesAndAsksForAReboot) {
 }
 
 TEST_F(WriteCommand, DspImageIsProgrammedAndTheChannelDecoderToldToReboot) {
-  const Bytes before = Pattern(32768, 9);
+  const Bytes before = DistinctBytes(32768, 9);
   card_.SetDsp(before);
   // The longest image the check accepts: 2*100 + 2*16278 + 11 = 32767 bytes.
   const Bytes image = DspImage(100, 16278);

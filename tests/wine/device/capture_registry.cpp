@@ -3,7 +3,9 @@
 #include <objbase.h>
 #include <wrl/client.h>
 
-#include <array>
+#include <gtest/gtest.h>
+
+#include <memory>
 #include <stdexcept>
 
 #include "device/filter_connection.h"
@@ -17,6 +19,10 @@ namespace {
 std::wstring InstanceKey() {
   return L"CLSID\\" + GuidText(kCaptureCategory) + L"\\Instance";
 }
+
+// Outside the category, so that the entries survive a test that dies while
+// it holds them aside.
+constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
 
 void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
@@ -56,46 +62,17 @@ void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
 }  // namespace
 
 CaptureDevices::CaptureDevices() {
-  const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), false);
-  if (!instances) return;
-  std::array<wchar_t, 256> name{};
-  for (DWORD i = 0;; ++i) {
-    DWORD nameLength = static_cast<DWORD>(name.size());
-    if (RegEnumKeyExW(instances.Get(), i, name.data(), &nameLength, nullptr, nullptr, nullptr,
-                      nullptr) != ERROR_SUCCESS) {
-      break;
-    }
-    Entry entry{std::wstring(name.data(), nameLength), {}};
-    const Key device(instances.Get(), entry.name, false);
-    std::array<wchar_t, 256> valueName{};
-    for (DWORD v = 0; device; ++v) {
-      DWORD valueNameLength = static_cast<DWORD>(valueName.size());
-      DWORD type = 0;
-      DWORD size = 0;
-      if (RegEnumValueW(device.Get(), v, valueName.data(), &valueNameLength, nullptr, &type,
-                        nullptr, &size) != ERROR_SUCCESS) {
-        break;
-      }
-      Value value{std::wstring(valueName.data(), valueNameLength), type, std::vector<BYTE>(size)};
-      Check(RegQueryValueExW(device.Get(), value.name.c_str(), nullptr, nullptr, value.data.data(),
-                             &size),
-            "read value");
-      entry.values.push_back(std::move(value));
-    }
-    setAside_.push_back(std::move(entry));
+  PutBackSetAsideCaptureDevices();
+  const Key aside(HKEY_CURRENT_USER, kSetAsideKey, true);
+  if (!aside) throw std::runtime_error("cannot make the set-aside key");
+  if (const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), false); instances) {
+    Check(RegCopyTreeW(instances.Get(), nullptr, aside.Get()), "set entries aside");
   }
-  Check(RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str()), "set entries aside");
+  Check(RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str()), "remove the entries");
 }
 
 CaptureDevices::~CaptureDevices() {
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str());
-  for (const Entry& entry : setAside_) {
-    const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + entry.name, true);
-    for (const Value& value : entry.values) {
-      RegSetValueExW(device.Get(), value.name.empty() ? nullptr : value.name.c_str(), 0, value.type,
-                     value.data.data(), static_cast<DWORD>(value.data.size()));
-    }
-  }
+  PutBackSetAsideCaptureDevices();
 }
 
 void CaptureDevices::Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid) {
@@ -115,6 +92,29 @@ void CaptureDevices::AddWithNumberName(const GUID& entry, DWORD friendlyName, co
   const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
   SetValue(device.Get(), L"FriendlyName", REG_DWORD, &friendlyName, sizeof(friendlyName));
 }
+
+void PutBackSetAsideCaptureDevices() {
+  const Key aside(HKEY_CURRENT_USER, kSetAsideKey, false);
+  if (!aside) return;
+  RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str());
+  const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), true);
+  Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
+  Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
+}
+
+namespace {
+
+// Every program that sets entries aside puts back, before its first test,
+// what an earlier run that died left aside.
+class PutBackFirst : public testing::Environment {
+ public:
+  void SetUp() override { PutBackSetAsideCaptureDevices(); }
+};
+
+[[maybe_unused]] testing::Environment* const kPutBackFirst =
+    testing::AddGlobalTestEnvironment(std::make_unique<PutBackFirst>().release());
+
+}  // namespace
 
 ServedClass::ServedClass(const CLSID& clsid, simcard::com::FilterKind kind) {
   ComPtr<IUnknown> factory;

@@ -12,6 +12,9 @@
 
 // Sets aside the category's existing device entries for the test's lifetime
 // and removes what the test added when it goes, putting the old ones back.
+// They are kept aside in the registry, so that entries a test left aside
+// when it died are put back by the next one (and before the first test of
+// each program that links this).
 class CaptureDevices {
  public:
   CaptureDevices();
@@ -24,20 +27,9 @@ class CaptureDevices {
   // An entry whose FriendlyName is absent (or, with a value, a number).
   void AddWithoutName(const GUID& entry, const CLSID& clsid);
   void AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid);
-
- private:
-  struct Value {
-    std::wstring name;
-    DWORD type;
-    std::vector<BYTE> data;
-  };
-  struct Entry {
-    std::wstring name;
-    std::vector<Value> values;
-  };
-
-  std::vector<Entry> setAside_;
 };
+
+void PutBackSetAsideCaptureDevices();
 
 // Serves filters of kind under clsid from this process while it lives.
 class ServedClass {

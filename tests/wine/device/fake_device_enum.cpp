@@ -8,6 +8,7 @@
 
 #include "device/filter_connection.h"
 #include "simcard/com/com_class_warnings.h"
+#include "simcard/com/com_object.h"
 #include "simcard/com/sim_filter_classes.h"
 
 using Microsoft::WRL::ComPtr;
@@ -24,45 +25,29 @@ using State = std::shared_ptr<FakeEnumeratorState>;
 
 SIMCARD_COM_CLASSES_BEGIN
 
-template <class Derived, class Interface>
-class Fake : public Interface {
- public:
-  STDMETHODIMP QueryInterface(REFIID iid, void** out) override {
-    if (out == nullptr) return E_POINTER;
-    if (iid == IID_IUnknown || iid == __uuidof(Interface)) {
-      *out = static_cast<Interface*>(this);
-      AddRef();
-      return S_OK;
-    }
-    *out = nullptr;
-    return E_NOINTERFACE;
-  }
-  STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-  STDMETHODIMP_(ULONG) Release() override {
-    const ULONG left = --references_;
-    if (left == 0) delete static_cast<Derived*>(this);
-    return left;
-  }
+using simcard::com::CreateObject;
 
- protected:
-  explicit Fake(State state) : state_(std::move(state)) { ++state_->alive; }
-  ~Fake() { --state_->alive; }
-
-  State state_;
-
- private:
-  ULONG references_ = 1;
+// The fakes count their objects in the test's state, apart from the module's.
+struct FakeTally {
+  State state;
+  void ObjectCreated() const { ++state->alive; }
+  void ObjectDestroyed() const { --state->alive; }
+  void ReferenceAdded() const {}
+  void ReferenceReleased() const {}
 };
 
-template <class T, class... Args>
-void HandOut(void** out, Args&&... args) {
-  *out = static_cast<typename T::Interface*>(
-      std::make_unique<T>(std::forward<Args>(args)...).release());
-}
+template <class Derived, class Interface>
+class Fake : public simcard::com::SingleInterfaceObject<Derived, Interface, FakeTally> {
+ protected:
+  explicit Fake(State state)
+      : simcard::com::SingleInterfaceObject<Derived, Interface, FakeTally>(FakeTally{state}),
+        state_(std::move(state)) {}
+
+  State state_;
+};
 
 class FakeBag final : public Fake<FakeBag, IPropertyBag> {
  public:
-  using Interface = IPropertyBag;
   FakeBag(State state, FakeDevice device) : Fake(std::move(state)), device_(std::move(device)) {}
 
   STDMETHODIMP Read(LPCOLESTR name, VARIANT* value, IErrorLog*) override {
@@ -86,14 +71,13 @@ class FakeBag final : public Fake<FakeBag, IPropertyBag> {
 
 class FakeMoniker final : public Fake<FakeMoniker, IMoniker> {
  public:
-  using Interface = IMoniker;
   FakeMoniker(State state, FakeDevice device)
       : Fake(std::move(state)), device_(std::move(device)) {}
 
   STDMETHODIMP BindToStorage(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
     *out = nullptr;
     if (iid != kIidPropertyBag) return E_NOINTERFACE;
-    if (SUCCEEDED(device_.storage)) HandOut<FakeBag>(out, state_, device_);
+    if (SUCCEEDED(device_.storage)) CreateObject<FakeBag>(iid, out, state_, device_);
     return device_.storage;
   }
   STDMETHODIMP BindToObject(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
@@ -135,15 +119,14 @@ class FakeMoniker final : public Fake<FakeMoniker, IMoniker> {
 
 class FakeMonikers final : public Fake<FakeMonikers, IEnumMoniker> {
  public:
-  using Interface = IEnumMoniker;
   explicit FakeMonikers(State state) : Fake(std::move(state)) {}
 
   STDMETHODIMP Next(ULONG count, IMoniker** monikers, ULONG* fetched) override {
     if (count != 1) return E_INVALIDARG;
     if (fetched != nullptr) *fetched = 0;
     if (next_ >= state_->category.devices.size()) return S_FALSE;
-    HandOut<FakeMoniker>(reinterpret_cast<void**>(monikers), state_,
-                         state_->category.devices[next_++]);
+    CreateObject<FakeMoniker>(IID_IMoniker, reinterpret_cast<void**>(monikers), state_,
+                              state_->category.devices[next_++]);
     if (fetched != nullptr) *fetched = 1;
     return S_OK;
   }
@@ -160,7 +143,6 @@ class FakeMonikers final : public Fake<FakeMonikers, IEnumMoniker> {
 
 class FakeDevEnum final : public Fake<FakeDevEnum, ICreateDevEnum> {
  public:
-  using Interface = ICreateDevEnum;
   explicit FakeDevEnum(State state) : Fake(std::move(state)) {}
 
   STDMETHODIMP CreateClassEnumerator(REFCLSID category, IEnumMoniker** monikers,
@@ -168,7 +150,7 @@ class FakeDevEnum final : public Fake<FakeDevEnum, ICreateDevEnum> {
     *monikers = nullptr;
     if (category != kCaptureCategory || flags != 0) return E_INVALIDARG;
     if (SUCCEEDED(state_->category.classEnumerator)) {
-      HandOut<FakeMonikers>(reinterpret_cast<void**>(monikers), state_);
+      CreateObject<FakeMonikers>(IID_IEnumMoniker, reinterpret_cast<void**>(monikers), state_);
     }
     return state_->category.classEnumerator;
   }
@@ -177,16 +159,13 @@ class FakeDevEnum final : public Fake<FakeDevEnum, ICreateDevEnum> {
 // Makes FakeDevEnum objects, or (without state) nothing at all.
 class FakeFactory final : public Fake<FakeFactory, IClassFactory> {
  public:
-  using Interface = IClassFactory;
   FakeFactory(State state, bool fails) : Fake(std::move(state)), fails_(fails) {}
 
   STDMETHODIMP CreateInstance(IUnknown*, REFIID iid, void** out) override {
     *out = nullptr;
     if (fails_) return E_FAIL;
     ++state_->created;
-    ComPtr<ICreateDevEnum> devices;
-    HandOut<FakeDevEnum>(reinterpret_cast<void**>(devices.GetAddressOf()), state_);
-    return devices->QueryInterface(iid, out);
+    return CreateObject<FakeDevEnum>(iid, out, state_);
   }
   STDMETHODIMP LockServer(BOOL) override { return S_OK; }
 
@@ -198,7 +177,8 @@ SIMCARD_COM_CLASSES_END
 
 DWORD Serve(const CLSID& clsid, State state, bool fails) {
   ComPtr<IClassFactory> factory;
-  HandOut<FakeFactory>(reinterpret_cast<void**>(factory.GetAddressOf()), std::move(state), fails);
+  CreateObject<FakeFactory>(IID_IClassFactory, reinterpret_cast<void**>(factory.GetAddressOf()),
+                            std::move(state), fails);
   DWORD cookie = 0;
   if (FAILED(CoRegisterClassObject(clsid, factory.Get(), CLSCTX_INPROC_SERVER, REGCLS_MULTIPLEUSE,
                                    &cookie))) {

@@ -16,6 +16,7 @@
 #include "device/i2c_request.h"
 #include "simcard/com/com_module.h"
 #include "simcard/com/sim_filter_classes.h"
+#include "support/caller_trace.h"
 #include "support/recording_view.h"
 
 using Microsoft::WRL::ComPtr;
@@ -46,18 +47,11 @@ class FilterLookup : public testing::Test {
 
   // Every object the simulated classes handed out is gone once the test's
   // own references are; only the class objects being served remain.
-  static void ExpectOnlyServedClassesAlive(long served) {
+  static void ExpectOnlyServedClassesAlive(long served, const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     const simcard::com::ModuleCounts counts = simcard::com::CurrentCounts();
     EXPECT_EQ(counts.objects, served);
     EXPECT_EQ(counts.references, served);
-  }
-
-  std::vector<std::string> Errors() const {
-    std::vector<std::string> texts;
-    for (const RecordingView::Event& event : view.Events()) {
-      if (event.kind == RecordingView::Kind::Error) texts.push_back(event.text);
-    }
-    return texts;
   }
 
   RecordingView view;
@@ -81,7 +75,7 @@ TEST_F(FilterLookup, OfTwoDevicesWithTheNameTheOneEnumeratedLastIsUsed) {
     // The earlier match is already released.
     ExpectOnlyServedClassesAlive(2 + 1);
   }
-  EXPECT_EQ(Errors(), Texts{});
+  EXPECT_EQ(view.Errors(), Texts{});
   ExpectOnlyServedClassesAlive(2);
 }
 
@@ -92,9 +86,9 @@ TEST_F(FilterLookup, ANameDifferingOnlyInCaseDoesNotMatch) {
   devices.Add(kEntry2, L"713X bda analog capture", kCardA);
 
   EXPECT_EQ(FindFilterByName(kCaptureCategory, kCaptureFilterName, view), nullptr);
-  EXPECT_EQ(Errors(), Texts{});
+  EXPECT_EQ(view.Errors(), Texts{});
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(), Texts{"Couldn't find AnalogCaptureFilter!"});
+  EXPECT_EQ(view.Errors(), Texts{"Couldn't find AnalogCaptureFilter!"});
   ExpectOnlyServedClassesAlive(1);
 }
 
@@ -109,7 +103,7 @@ TEST_F(FilterLookup, DevicesWithoutAReadableNameAreSkippedSilently) {
   ASSERT_EQ(EnumeratedClasses().size(), 3u);
 
   EXPECT_EQ(ClassOf(FindFilterByName(kCaptureCategory, kCaptureFilterName, view).Get()), kCardA);
-  EXPECT_EQ(Errors(), Texts{});
+  EXPECT_EQ(view.Errors(), Texts{});
   ExpectOnlyServedClassesAlive(2);
 }
 
@@ -128,8 +122,8 @@ TEST_F(FilterLookup, ALaterMatchThatCannotBeBoundEndsTheLookupWithNothing) {
       << "the unbindable device should not come first";
 
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(), (Texts{"FindFilterByName: BindToObject failed!",
-                             "Couldn't find AnalogCaptureFilter!"}));
+  EXPECT_EQ(view.Errors(), (Texts{"FindFilterByName: BindToObject failed!",
+                                  "Couldn't find AnalogCaptureFilter!"}));
   // The match found before it is released too.
   ExpectOnlyServedClassesAlive(2);
 }
@@ -139,8 +133,8 @@ TEST_F(FilterLookup, WithoutAnyCaptureDeviceNoEnumeratorIsFound) {
   ASSERT_TRUE(EnumeratedClasses().empty());
 
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(), (Texts{"FindFilterByName: Couldn't find enumerator!",
-                             "Couldn't find AnalogCaptureFilter!"}));
+  EXPECT_EQ(view.Errors(), (Texts{"FindFilterByName: Couldn't find enumerator!",
+                                  "Couldn't find AnalogCaptureFilter!"}));
   ExpectOnlyServedClassesAlive(0);
 }
 
@@ -150,7 +144,7 @@ TEST_F(FilterLookup, AFilterWithoutControlInterfaceGivesNoConnection) {
   devices.Add(kEntry1, kName, simcard::com::kClsidSimNoControl);
 
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(), Texts{"Couldn't get interface handle!"});
+  EXPECT_EQ(view.Errors(), Texts{"Couldn't get interface handle!"});
   // Graph and filter are gone with the failed connection.
   ExpectOnlyServedClassesAlive(1);
 }
@@ -161,7 +155,7 @@ TEST_F(FilterLookup, AFilterTheGraphCannotTakeGivesNoConnection) {
   devices.Add(kEntry1, kName, simcard::com::kClsidSimRefusesGraph);
 
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(), Texts{"Couldn't add the AnalogCaptureFilter to the graph object!"});
+  EXPECT_EQ(view.Errors(), Texts{"Couldn't add the AnalogCaptureFilter to the graph object!"});
   ExpectOnlyServedClassesAlive(1);
 }
 
@@ -172,7 +166,7 @@ TEST_F(FilterLookup, AConnectionKeepsItsFilterUntilItIsClosed) {
 
   I2CControl control = OpenI2CControl(view);
   ASSERT_NE(control, nullptr);
-  EXPECT_EQ(Errors(), Texts{});
+  EXPECT_EQ(view.Errors(), Texts{});
   // The filter stays alive inside the graph the connection holds, and the
   // requests reach the simulated card (erased: all bytes 0xFF).
   EXPECT_EQ(simcard::com::CurrentCounts().objects, 2);

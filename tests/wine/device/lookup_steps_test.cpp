@@ -32,7 +32,7 @@ FakeDevice Named(const std::wstring& name, const CLSID& filterClass) {
 }
 
 struct StepCase {
-  const char* what;
+  const char* what;  // the case's name
   FakeCategory category;
   Texts messages;      // of FindFilterByName
   const CLSID* found;  // nothing: the lookup returns nothing
@@ -47,7 +47,7 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice unbound = Named(L"Other", kSecond);
     unbound.storage = E_FAIL;
-    cases.push_back({"a later device's storage can't be bound",
+    cases.push_back({"LaterDevicesStorageCannotBeBound",
                      {S_OK, {Named(kName, kFirst), unbound}},
                      {"FindFilterByName: BindToStorage failed!"},
                      nullptr});
@@ -55,7 +55,7 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.storage = S_FALSE;
-    cases.push_back({"binding the storage answers S_FALSE",
+    cases.push_back({"StorageBindingAnswersSFalse",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {"FindFilterByName: BindToStorage failed!"},
                      nullptr});
@@ -63,23 +63,23 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.bind = S_FALSE;
-    cases.push_back({"binding the filter answers S_FALSE",
+    cases.push_back({"FilterBindingAnswersSFalse",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {"FindFilterByName: BindToObject failed!"},
                      nullptr});
   }
-  cases.push_back({"the class enumerator answers S_FALSE",
+  cases.push_back({"ClassEnumeratorAnswersSFalse",
                    {S_FALSE, {Named(kName, kFirst)}},
                    {"FindFilterByName: Couldn't find enumerator!"},
                    nullptr});
-  cases.push_back({"no class enumerator",
+  cases.push_back({"NoClassEnumerator",
                    {E_FAIL, {}},
                    {"FindFilterByName: Couldn't find enumerator!"},
                    nullptr});
   {
     FakeDevice positive = Named(kName, kSecond);
     positive.nameRead = S_FALSE;
-    cases.push_back({"a name read with a positive result still counts",
+    cases.push_back({"NameReadWithPositiveResultStillCounts",
                      {S_OK, {Named(kName, kFirst), positive}},
                      {},
                      &kSecond});
@@ -87,21 +87,17 @@ std::vector<StepCase> Cases() {
   {
     FakeDevice failed = Named(kName, kSecond);
     failed.nameRead = E_FAIL;
-    cases.push_back({"a failed name read skips the device, whatever it filled in",
-                     {S_OK, {Named(kName, kFirst), failed}},
-                     {},
-                     &kFirst});
+    cases.push_back(
+        {"FailedNameReadSkipsTheDevice", {S_OK, {Named(kName, kFirst), failed}}, {}, &kFirst});
   }
   {
     FakeDevice number = Named(kName, kSecond);
     number.name.reset();
-    cases.push_back({"a name that is no string skips the device",
-                     {S_OK, {Named(kName, kFirst), number}},
-                     {},
-                     &kFirst});
+    cases.push_back(
+        {"NameThatIsNoStringSkipsTheDevice", {S_OK, {Named(kName, kFirst), number}}, {}, &kFirst});
   }
   cases.push_back(
-      {"an embedded null makes a different name",
+      {"EmbeddedNullMakesADifferentName",
        {S_OK, {Named(kName, kFirst), Named(kName + std::wstring(1, L'\0') + L"x", kSecond)}},
        {},
        &kFirst});
@@ -113,14 +109,6 @@ class FilterLookupSteps : public testing::TestWithParam<StepCase> {
   void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
   void TearDown() override { CoUninitialize(); }
 };
-
-Texts Errors(const RecordingView& view) {
-  Texts texts;
-  for (const RecordingView::Event& event : view.Events()) {
-    if (event.kind == RecordingView::Kind::Error) texts.push_back(event.text);
-  }
-  return texts;
-}
 
 TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
   const StepCase& step = GetParam();
@@ -139,7 +127,7 @@ TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
       EXPECT_EQ(clsid, *step.found);
     }
   }
-  EXPECT_EQ(Errors(view), step.messages);
+  EXPECT_EQ(view.Errors(), step.messages);
   EXPECT_EQ(devices.Alive(), 0);
   EXPECT_EQ(simcard::com::CurrentCounts().objects, 0);
   EXPECT_EQ(simcard::com::CurrentCounts().references, 0);
@@ -147,7 +135,7 @@ TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
 
 INSTANTIATE_TEST_SUITE_P(, FilterLookupSteps, testing::ValuesIn(Cases()),
                          [](const testing::TestParamInfo<StepCase>& param) {
-                           return "Case" + std::to_string(param.index);
+                           return std::string(param.param.what);
                          });
 
 class FilterLookupFailures : public FilterLookupSteps {};
@@ -156,8 +144,8 @@ TEST_F(FilterLookupFailures, WithoutDeviceEnumeratorBothMessagesAreShown) {
   const FailingClass devices(kClsidSystemDeviceEnum);
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(view), (Texts{"FindFilterByName: Couldn't create device enumerator!",
-                                 "Couldn't find AnalogCaptureFilter!"}));
+  EXPECT_EQ(view.Errors(), (Texts{"FindFilterByName: Couldn't create device enumerator!",
+                                  "Couldn't find AnalogCaptureFilter!"}));
 }
 
 TEST_F(FilterLookupFailures, WithoutFilterGraphNoDeviceIsLookedFor) {
@@ -165,7 +153,7 @@ TEST_F(FilterLookupFailures, WithoutFilterGraphNoDeviceIsLookedFor) {
   FakeDeviceEnumerator devices({S_OK, {Named(kName, kFirst)}});
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
-  EXPECT_EQ(Errors(view), Texts{"Couldn't create graph builder instance!"});
+  EXPECT_EQ(view.Errors(), Texts{"Couldn't create graph builder instance!"});
   EXPECT_EQ(devices.DeviceEnumeratorsCreated(), 0);
 }
 

@@ -7,39 +7,30 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cstdint>
-#include <fstream>
 #include <string>
 #include <vector>
 
 #include "common/transfer_context.h"
 #include "common/waiter.h"
+#include "device/chdec_switch.h"
 #include "device/filter_connection.h"
+#include "device/i2c_request.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
+#include "simcard/com/registration.h"
+#include "simcard/com/sim_filter_classes.h"
+#include "support/caller_trace.h"
 #include "support/recording_view.h"
 #include "support/temp_folder.h"
+#include "support/test_bytes.h"
 
 namespace {
 
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes Pattern(std::size_t count) {
-  Bytes bytes(count);
-  for (std::size_t i = 0; i < count; ++i) bytes[i] = static_cast<std::uint8_t>(i * 7 + 3);
-  return bytes;
-}
-
 Bytes BytesOf(const std::string& text) {
   return Bytes(text.begin(), text.end());
-}
-
-std::vector<std::string> Lines(const std::filesystem::path& file) {
-  std::vector<std::string> lines;
-  std::ifstream in(file);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
 }
 
 bool Contains(const std::string& text, const std::string& part) {
@@ -58,7 +49,8 @@ class TransferEndToEnd : public testing::Test {
   }
 
   // The card's DLL served the connection and has nothing left alive.
-  static void ExpectDllReleasedEverything() {
+  static void ExpectDllReleasedEverything(const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     const HMODULE dll = GetModuleHandleW(L"simcard_com.dll");
     ASSERT_NE(dll, nullptr) << "the card's DLL was not used";
     using Counts = HRESULT(WINAPI*)(LONG*, LONG*);
@@ -72,7 +64,7 @@ class TransferEndToEnd : public testing::Test {
     EXPECT_EQ(references, 0);
   }
 
-  std::vector<std::string> Log() const { return Lines(card / "log.txt"); }
+  std::vector<std::string> Log() const { return ReadLines(card / "log.txt"); }
 
   TempFolder card;
   RecordingView view;
@@ -82,7 +74,7 @@ class TransferEndToEnd : public testing::Test {
 };
 
 TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
-  const Bytes image = Pattern(256);
+  const Bytes image = DistinctBytes(256);
   WriteWholeFile(card / "board.bin", image);
 
   Bytes buffer(256);
@@ -96,13 +88,13 @@ TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {
   EXPECT_TRUE(Contains(log[0], " GET dev=A0 sub=0000 len=8 ")) << log[0];
   EXPECT_TRUE(Contains(log[31], " GET dev=A0 sub=F800 len=8 ")) << log[31];
   ExpectDllReleasedEverything();
-  const std::vector<std::string> notes = Lines(card / "com.log");
+  const std::vector<std::string> notes = ReadLines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.back(), "released objects=0 references=0")) << notes.back();
 }
 
 TEST_F(TransferEndToEnd, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTheFolder) {
-  const Bytes data = Pattern(256);
+  const Bytes data = DistinctBytes(256);
   ASSERT_TRUE(WriteBoardEEPROM(context, data, 256, 256, 16))
       << testing::PrintToString(view.Messages());
   EXPECT_EQ(view.Messages(), std::vector<std::string>{});
@@ -114,7 +106,7 @@ TEST_F(TransferEndToEnd, AWriteProgramsTheEepromFromTheStartOffsetAndKeepsItInTh
   EXPECT_EQ(ReadWholeFile(card / "board.bin"), expected);
   const std::vector<std::string> log = Log();
   ASSERT_EQ(log.size(), 240u);
-  EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=73 ")) << log[0];
+  EXPECT_TRUE(Contains(log[0], " SET dev=A0 sub=10 len=1 data=70 ")) << log[0];
   for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
   ExpectDllReleasedEverything();
 }
@@ -139,7 +131,7 @@ TEST_F(TransferEndToEnd, ACardThatCannotBeOpenedIsNotFound) {
   EXPECT_EQ(view.Messages(),
             (std::vector<std::string>{"error: FindFilterByName: BindToObject failed!",
                                       "error: Couldn't find AnalogCaptureFilter!"}));
-  const std::vector<std::string> notes = Lines(card / "com.log");
+  const std::vector<std::string> notes = ReadLines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.front(), "open failed")) << notes.front();
   ExpectDllReleasedEverything();
@@ -170,6 +162,44 @@ TEST_F(TransferEndToEnd, ADspReadSwitchesTheChannelDecoderCopiesAllPagesAndResto
   EXPECT_TRUE(Contains(log[516], " SET dev=10 sub=3C len=6 ")) << log[516];
   for (const std::string& line : log) EXPECT_TRUE(Contains(line, "result=0x00000000")) << line;
   ExpectDllReleasedEverything();
+}
+
+TEST_F(TransferEndToEnd, TheCardKeepsItsRegistersAndCountsFaultsAcrossConnections) {
+  // The 2nd connection's 2nd request; the 1st connection makes 3.
+  WriteWholeFile(card / "card.txt", BytesOf("fail_transaction=5\n"));
+  const std::uint8_t mode[] = {0x07};
+  std::uint8_t value = 0;
+  {
+    I2CControl control = connector.OpenI2CControl(view);
+    ASSERT_TRUE(control);
+    ChDecSavedRegs saved{};
+    ASSERT_TRUE(PrepareChDecGPIO3(*control, saved, view));
+  }  // closed without restoring, as after a failed restore
+  EXPECT_EQ(ReadWholeFile(card / "chdec.bin").at(0x07), 0x02);
+  {
+    I2CControl control = connector.OpenI2CControl(view);
+    ASSERT_TRUE(control);
+    ASSERT_TRUE(I2CGet(*control, kChannelDecoderAddress, mode, 1, &value, 1));
+    EXPECT_EQ(value, 0x02) << "the switched mode was kept";
+    EXPECT_FALSE(I2CGet(*control, kChannelDecoderAddress, mode, 1, &value, 1));
+  }
+  const std::vector<std::string> log = Log();
+  ASSERT_EQ(log.size(), 5u);
+  EXPECT_TRUE(Contains(log[4], "n=5 ")) << log[4];
+  EXPECT_TRUE(Contains(log[4], "result=0x80004005")) << log[4];
+  ExpectDllReleasedEverything();
+}
+
+// Its objects are not made for calls from several threads at once.
+TEST_F(TransferEndToEnd, TheRegisteredCardAsksForApartmentThreading) {
+  const std::wstring server =
+      L"CLSID\\" + simcard::com::GuidText(simcard::com::kClsidSimCard) + L"\\InprocServer32";
+  std::array<wchar_t, 32> model{};
+  DWORD size = sizeof(model);
+  ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", RRF_RT_REG_SZ,
+                         nullptr, model.data(), &size),
+            ERROR_SUCCESS);
+  EXPECT_EQ(std::wstring(model.data()), L"Apartment");
 }
 
 }  // namespace

@@ -7,41 +7,19 @@
 #include <windows.h>
 
 #include <filesystem>
-#include <fstream>
 
+#include "card_folder.h"
 #include "ostrel_driver.h"
 
 namespace ostrel_ui {
 namespace {
 
 namespace fs = std::filesystem;
-
-// A card folder of its own for each test, with a 512-byte board EEPROM.
-class CardFolder {
- public:
-  CardFolder() {
-    wchar_t temp[MAX_PATH] = {};
-    GetTempPathW(MAX_PATH, temp);
-    path_ = fs::path(temp) / (L"ostrel-ui-card-" + std::to_wstring(GetCurrentProcessId()) + L"-" +
-                              std::to_wstring(GetTickCount64()));
-    fs::create_directories(path_);
-    std::ofstream(path_ / "card.txt") << "board_size=512\n";
-  }
-  ~CardFolder() {
-    std::error_code ignored;
-    fs::remove_all(path_, ignored);
-  }
-  CardFolder(const CardFolder&) = delete;
-  CardFolder& operator=(const CardFolder&) = delete;
-  const fs::path& Path() const { return path_; }
-
- private:
-  fs::path path_;
-};
+using ostrel_commands::CardFolder;
 
 class MainDialogCommands : public testing::Test {
  protected:
-  MainDialogCommands() : process_({L"OSTREL_SIMCARD_DIR=" + card_.Path().wstring()}) {}
+  MainDialogCommands() : process_({card_.EnvironmentEntry()}) {}
   void SetUp() override { ASSERT_NE(Dialog(), nullptr) << "ostrel.exe showed no main window"; }
   HWND Dialog() const { return process_.MainWindow(); }
   HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
@@ -50,7 +28,8 @@ class MainDialogCommands : public testing::Test {
     return WaitUntil([&] { return Text(Item(1004)) == status; }, timeoutMs);
   }
 
-  CardFolder card_;
+  // A card of its own for each test, with a 512-byte board EEPROM.
+  CardFolder card_{"board_size=512\n"};
   OstrelProcess process_;
 };
 
@@ -66,7 +45,10 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
   EXPECT_EQ(fs::file_size(file), 384u);
   EXPECT_EQ(ProgressRange(Item(1003)), (std::pair{0, 384}));
   EXPECT_EQ(ProgressPos(Item(1003)), 384);
-  for (const int id : {1, 1000, 1002}) EXPECT_TRUE(IsWindowEnabled(Item(id))) << "id " << id;
+  // The command enables the buttons just after it sets its final status.
+  EXPECT_TRUE(WaitUntil([&] {
+    return IsWindowEnabled(Item(1)) && IsWindowEnabled(Item(1000)) && IsWindowEnabled(Item(1002));
+  }));
 }
 
 TEST_F(MainDialogCommands, CancelledSaveLeavesEverythingAsItWas) {

@@ -1,61 +1,31 @@
 #include "dialog_template.h"
 
+#include "common/little_endian_reader.h"
+
 namespace ostrel_ui {
 
 namespace {
 
-class Reader {
- public:
-  explicit Reader(std::span<const std::uint8_t> data) : data_(data) {}
+std::wstring String(LittleEndianReader& r) {
+  std::wstring text;
+  for (std::uint16_t c = r.Word(); r.Ok() && c != 0; c = r.Word()) {
+    text.push_back(static_cast<wchar_t>(c));
+  }
+  return text;
+}
 
-  bool Ok() const { return ok_; }
+// A string, or 0xFFFF and an ordinal (returned as "#n"), or nothing.
+std::wstring StringOrOrdinal(LittleEndianReader& r) {
+  const std::uint16_t first = r.Word();
+  if (first == 0 || !r.Ok()) return {};
+  if (first == 0xFFFF) return L"#" + std::to_wstring(r.Word());
+  std::wstring text(1, static_cast<wchar_t>(first));
+  return text + String(r);
+}
 
-  std::uint16_t Word() {
-    if (data_.size() - pos_ < 2) {
-      ok_ = false;
-      return 0;
-    }
-    const auto value = static_cast<std::uint16_t>(data_[pos_] | data_[pos_ + 1] << 8);
-    pos_ += 2;
-    return value;
-  }
-  DWORD DoubleWord() {
-    const DWORD low = Word();
-    return static_cast<DWORD>(Word()) << 16 | low;
-  }
-  int Short() { return static_cast<std::int16_t>(Word()); }
-  std::uint8_t Byte() {
-    if (pos_ >= data_.size()) {
-      ok_ = false;
-      return 0;
-    }
-    return data_[pos_++];
-  }
-  std::wstring String() {
-    std::wstring text;
-    for (std::uint16_t c = Word(); ok_ && c != 0; c = Word())
-      text.push_back(static_cast<wchar_t>(c));
-    return text;
-  }
-  // A string, or 0xFFFF and an ordinal (returned as "#n"), or nothing.
-  std::wstring StringOrOrdinal() {
-    const std::uint16_t first = Word();
-    if (first == 0) return {};
-    if (first == 0xFFFF) return L"#" + std::to_wstring(Word());
-    std::wstring text(1, static_cast<wchar_t>(first));
-    return text + String();
-  }
-  void AlignToDoubleWord() { pos_ = (pos_ + 3) & ~std::size_t{3}; }
-  void Skip(std::size_t n) {
-    if (data_.size() - pos_ < n) ok_ = false;
-    pos_ = ok_ ? pos_ + n : data_.size();
-  }
-
- private:
-  std::span<const std::uint8_t> data_;
-  std::size_t pos_ = 0;
-  bool ok_ = true;
-};
+int Short(LittleEndianReader& r) {
+  return static_cast<std::int16_t>(r.Word());
+}
 
 std::wstring PredefinedClassName(const std::wstring& name) {
   if (name == L"#128") return L"Button";
@@ -70,40 +40,40 @@ std::wstring PredefinedClassName(const std::wstring& name) {
 }  // namespace
 
 std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> data) {
-  Reader r(data);
+  LittleEndianReader r(data);
   if (r.Word() != 1 || r.Word() != 0xFFFF) return std::nullopt;
   DialogTemplate dialog;
   r.DoubleWord();  // help id
   dialog.exStyle = r.DoubleWord();
   dialog.style = r.DoubleWord();
   const int count = r.Word();
-  r.Short();
-  r.Short();
-  dialog.width = r.Short();
-  dialog.height = r.Short();
-  r.StringOrOrdinal();  // menu
-  r.StringOrOrdinal();  // class
-  dialog.caption = r.String();
+  Short(r);
+  Short(r);
+  dialog.width = Short(r);
+  dialog.height = Short(r);
+  StringOrOrdinal(r);  // menu
+  StringOrOrdinal(r);  // class
+  dialog.caption = String(r);
   if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
     dialog.pointSize = r.Word();
     r.Word();  // weight
     r.Byte();  // italic
     r.Byte();  // character set
-    dialog.font = r.String();
+    dialog.font = String(r);
   }
   for (int i = 0; i < count && r.Ok(); ++i) {
-    r.AlignToDoubleWord();
+    r.Align(4);
     TemplateItem item;
     r.DoubleWord();  // help id
     item.exStyle = r.DoubleWord();
     item.style = r.DoubleWord();
-    item.x = r.Short();
-    item.y = r.Short();
-    item.width = r.Short();
-    item.height = r.Short();
+    item.x = Short(r);
+    item.y = Short(r);
+    item.width = Short(r);
+    item.height = Short(r);
     item.id = static_cast<int>(r.DoubleWord());
-    item.className = PredefinedClassName(r.StringOrOrdinal());
-    item.text = r.StringOrOrdinal();
+    item.className = PredefinedClassName(StringOrOrdinal(r));
+    item.text = StringOrOrdinal(r);
     r.Skip(r.Word());  // creation data
     dialog.items.push_back(item);
   }
@@ -119,17 +89,23 @@ bool SameClassName(const std::wstring& a, const std::wstring& b) {
   return CompareStringOrdinal(a.c_str(), -1, b.c_str(), -1, TRUE) == CSTR_EQUAL;
 }
 
-std::optional<DialogTemplate> LoadDialogTemplate(const std::wstring& exe, int id) {
+std::vector<std::uint8_t> DialogTemplateBytes(const std::wstring& exe, int id) {
   HMODULE module = LoadLibraryExW(exe.c_str(), nullptr,
                                   LOAD_LIBRARY_AS_DATAFILE | LOAD_LIBRARY_AS_IMAGE_RESOURCE);
-  if (module == nullptr) return std::nullopt;
-  std::optional<DialogTemplate> parsed;
+  if (module == nullptr) return {};
+  std::vector<std::uint8_t> bytes;
   if (HRSRC found = FindResourceW(module, MAKEINTRESOURCEW(id), RT_DIALOG); found != nullptr) {
-    const auto* bytes = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
-    if (bytes != nullptr) parsed = ParseDialogTemplate({bytes, SizeofResource(module, found)});
+    const auto* first = static_cast<const std::uint8_t*>(LockResource(LoadResource(module, found)));
+    if (first != nullptr) bytes.assign(first, first + SizeofResource(module, found));
   }
   FreeLibrary(module);
-  return parsed;
+  return bytes;
+}
+
+std::optional<DialogTemplate> LoadDialogTemplate(const std::wstring& exe, int id) {
+  const std::vector<std::uint8_t> bytes = DialogTemplateBytes(exe, id);
+  if (bytes.empty()) return std::nullopt;
+  return ParseDialogTemplate(bytes);
 }
 
 }  // namespace ostrel_ui

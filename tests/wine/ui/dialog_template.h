@@ -43,7 +43,8 @@ namespace ostrel_ui {
 // Window class names compare without regard to case.
 bool SameClassName(const std::wstring& a, const std::wstring& b);
 
-// Template id of the program file exe.
+// Template id of the program file exe, as stored and as read.
+std::vector<std::uint8_t> DialogTemplateBytes(const std::wstring& exe, int id);
 std::optional<DialogTemplate> LoadDialogTemplate(const std::wstring& exe, int id);
 
 }  // namespace ostrel_ui

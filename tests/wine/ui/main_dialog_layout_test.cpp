@@ -7,7 +7,9 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <algorithm>
 #include <memory>
+#include <span>
 #include <vector>
 
 #include "dialog_template.h"
@@ -216,6 +218,40 @@ TEST(MainDialogTemplate, AboutBoxHoldsIconTwoLinesAndOk) {
   EXPECT_NE(about->items[1].style & SS_NOPREFIX, 0u);
   EXPECT_EQ(about->items[3].id, IDOK);
   EXPECT_EQ(about->items[3].style & BS_TYPEMASK, static_cast<DWORD>(BS_DEFPUSHBUTTON));
+}
+
+// Bytes at the very end of a readable page, with one that can't be read
+// after it: reading past their end faults instead of passing unseen.
+class FencedBytes {
+ public:
+  explicit FencedBytes(std::span<const std::uint8_t> bytes)
+      : readable_((bytes.size() / kPage + 1) * kPage),
+        pages_(static_cast<std::uint8_t*>(
+            VirtualAlloc(nullptr, readable_ + kPage, MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE))),
+        bytes_(pages_ + readable_ - bytes.size(), bytes.size()) {
+    DWORD previous = 0;
+    VirtualProtect(pages_ + readable_, kPage, PAGE_NOACCESS, &previous);
+    std::copy(bytes.begin(), bytes.end(), pages_ + readable_ - bytes.size());
+  }
+  ~FencedBytes() { VirtualFree(pages_, 0, MEM_RELEASE); }
+  FencedBytes(const FencedBytes&) = delete;
+  FencedBytes& operator=(const FencedBytes&) = delete;
+  std::span<const std::uint8_t> Bytes() const { return bytes_; }
+
+ private:
+  static constexpr std::size_t kPage = 4096;
+  std::size_t readable_;
+  std::uint8_t* pages_;
+  std::span<const std::uint8_t> bytes_;
+};
+
+TEST(MainDialogTemplate, ATruncatedTemplateIsRefusedWithoutReadingPastItsEnd) {
+  const std::vector<std::uint8_t> bytes = DialogTemplateBytes(OstrelExePath(), 102);
+  ASSERT_TRUE(ParseDialogTemplate(FencedBytes(bytes).Bytes()));
+  for (std::size_t kept = 0; kept < bytes.size(); ++kept) {
+    const FencedBytes cut{std::span(bytes).first(kept)};
+    EXPECT_FALSE(ParseDialogTemplate(cut.Bytes())) << "cut to " << kept << " bytes";
+  }
 }
 
 }  // namespace

@@ -118,6 +118,20 @@ HWND IconControl(HWND box) {
   return nullptr;
 }
 
+// The box has drawn itself: shown, nothing of it or its icon left to paint,
+// and its process back waiting for input after painting, so that the screen
+// holds what it drew. Reading pixels any earlier can catch a blank icon.
+bool WaitUntilPainted(HWND box, HWND icon) {
+  const bool painted = WaitUntil([&] {
+    return IsWindowVisible(icon) && !GetUpdateRect(box, nullptr, FALSE) &&
+           !GetUpdateRect(icon, nullptr, FALSE);
+  });
+  DWORD processId = 0;
+  GetWindowThreadProcessId(box, &processId);
+  const Win32Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
+  return painted && process && WaitForInputIdle(process.Get(), kTimeoutMs) == 0;
+}
+
 bool WaitForClosed(HWND window, DWORD timeoutMs) {
   return WaitUntil([window] { return !IsWindow(window) || !IsWindowVisible(window); }, timeoutMs);
 }
@@ -353,6 +367,7 @@ std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
 BoxIcon MessageBoxIcon(HWND box) {
   HWND control = IconControl(box);
   if (control == nullptr || !IsWindowVisible(control)) return BoxIcon::None;
+  if (!WaitUntilPainted(box, control)) return BoxIcon::Other;
   const int width = GetSystemMetrics(SM_CXICON);
   const int height = GetSystemMetrics(SM_CYICON);
   RECT rect{};

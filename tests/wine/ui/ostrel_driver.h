@@ -113,7 +113,8 @@ struct MessageBoxSeen {
 std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
                                                 const std::wstring& caption,
                                                 DWORD timeoutMs = kTimeoutMs);
-// Which system icon the box shows, read from its pixels on the screen.
+// Which system icon the box shows, read from its pixels on the screen once
+// the box has painted.
 BoxIcon MessageBoxIcon(HWND box);
 // Presses the box's button (OK by default) and waits for the box to close.
 bool AnswerMessageBox(HWND box, int buttonId = IDOK);
