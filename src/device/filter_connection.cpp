@@ -1,6 +1,5 @@
 #include "device/filter_connection.h"
 
-#include <ks.h>
 #include <ksproxy.h>
 #include <oleauto.h>
 
@@ -9,14 +8,17 @@
 
 #include "common/transfer_view.h"
 
+// MinGW's ksproxy.h declares IKsControl without the __uuidof that
+// IID_PPV_ARGS needs (its devicetopology.h, when included first, has it).
+#if defined(__MINGW32__) && !defined(__devicetopology_h__)
+#define OSTREL_UUID_DECL(type, ...) __CRT_UUID_DECL(type, __VA_ARGS__)
+OSTREL_UUID_DECL(IKsControl, STATIC_IID_IKsControl)
+#undef OSTREL_UUID_DECL
+#endif
+
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-template <class T>
-void** OutPointer(ComPtr<T>& pointer) {
-  return reinterpret_cast<void**>(pointer.ReleaseAndGetAddressOf());
-}
 
 // A VARIANT that is cleared however the scope is left.
 class ScopedVariant {
@@ -46,8 +48,8 @@ std::string ToAnsi(BSTR text) {
 
 ComPtr<IEnumMoniker> EnumerateCategory(REFGUID category, TransferView& view) {
   ComPtr<ICreateDevEnum> devices;
-  if (CoCreateInstance(kClsidSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kIidCreateDevEnum,
-                       OutPointer(devices)) != S_OK) {
+  if (CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_PPV_ARGS(devices.GetAddressOf())) != S_OK) {
     view.ShowError("FindFilterByName: Couldn't create device enumerator!");
     return nullptr;
   }
@@ -66,7 +68,7 @@ enum class NameRead { Matches, Differs, Failed };
 
 NameRead CompareFriendlyName(IMoniker& moniker, const std::string& name, TransferView& view) {
   ComPtr<IPropertyBag> properties;
-  if (moniker.BindToStorage(nullptr, nullptr, kIidPropertyBag, OutPointer(properties)) != S_OK) {
+  if (moniker.BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())) != S_OK) {
     view.ShowError("FindFilterByName: BindToStorage failed!");
     return NameRead::Failed;
   }
@@ -93,7 +95,7 @@ ComPtr<IBaseFilter> FindFilterByName(REFGUID category, const std::string& name,
     if (compared == NameRead::Failed) return nullptr;
     if (compared == NameRead::Differs) continue;
     ComPtr<IBaseFilter> filter;
-    if (moniker->BindToObject(nullptr, nullptr, kIidBaseFilter, OutPointer(filter)) != S_OK) {
+    if (moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(filter.GetAddressOf())) != S_OK) {
       view.ShowError("FindFilterByName: BindToObject failed!");
       return nullptr;
     }
@@ -136,12 +138,12 @@ I2CControl OpenI2CControl(TransferView& view) {
   (void)CoInitialize(nullptr);
 
   ComPtr<IGraphBuilder> graph;
-  if (CoCreateInstance(kClsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER, kIidGraphBuilder,
-                       OutPointer(graph)) != S_OK) {
+  if (CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_PPV_ARGS(graph.GetAddressOf())) != S_OK) {
     view.ShowError("Couldn't create graph builder instance!");
     return nullptr;
   }
-  ComPtr<IBaseFilter> filter = FindFilterByName(kCaptureCategory, kCaptureFilterName, view);
+  ComPtr<IBaseFilter> filter = FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view);
   if (!filter) {
     view.ShowError("Couldn't find AnalogCaptureFilter!");
     return nullptr;
@@ -151,7 +153,7 @@ I2CControl OpenI2CControl(TransferView& view) {
     return nullptr;
   }
   ComPtr<IKsControl> control;
-  if (filter->QueryInterface(kIidKsControl, OutPointer(control)) != S_OK) {
+  if (filter->QueryInterface(IID_PPV_ARGS(control.GetAddressOf())) != S_OK) {
     view.ShowError("Couldn't get interface handle!");
     return nullptr;
   }
