@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/transfer_view.h"
+#include "common/win32_text.h"
 
 // MinGW's ksproxy.h declares IKsControl without the __uuidof that
 // IID_PPV_ARGS needs (its devicetopology.h, when included first, has it).
@@ -34,17 +35,6 @@ class ScopedVariant {
  private:
   VARIANT value_;
 };
-
-// The whole string (embedded nulls included) in the ANSI code page.
-std::string ToAnsi(BSTR text) {
-  const int wideLength = static_cast<int>(SysStringLen(text));
-  if (wideLength == 0) return {};
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return {};
-  std::string converted(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, wideLength, converted.data(), length, nullptr, nullptr);
-  return converted;
-}
 
 ComPtr<IEnumMoniker> EnumerateCategory(REFGUID category, TransferView& view) {
   ComPtr<ICreateDevEnum> devices;
@@ -77,7 +67,9 @@ NameRead CompareFriendlyName(IMoniker& moniker, const std::string& name, Transfe
   properties.Reset();
   // Devices without a readable name are passed over.
   if (FAILED(read) || friendlyName->vt != VT_BSTR) return NameRead::Differs;
-  return ToAnsi(friendlyName->bstrVal) == name ? NameRead::Matches : NameRead::Differs;
+  // The whole string, embedded nulls included, in the ANSI code page.
+  const std::wstring_view wideName(friendlyName->bstrVal, SysStringLen(friendlyName->bstrVal));
+  return ToNarrow(wideName, NarrowEncoding::Ansi) == name ? NameRead::Matches : NameRead::Differs;
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "common/win32_text.h"
 #include "resource.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_init_resource.h"
@@ -12,7 +13,6 @@
 #include "ui/message_queue.h"
 #include "ui/save_command.h"
 #include "ui/typed_size.h"
-#include "ui/win32_text.h"
 #include "ui/write_command.h"
 
 namespace {
@@ -251,7 +251,7 @@ void MainDialog::PaintNow() {
 }
 
 void MainDialog::SetStatusText(const std::string& text) {
-  SetDlgItemTextW(window_, IDC_STATUS, WideFromUtf8(text).c_str());
+  SetDlgItemTextW(window_, IDC_STATUS, ToWide(text, NarrowEncoding::Utf8).c_str());
   Refresh(Item(IDC_STATUS), true);
 }
 
@@ -301,13 +301,13 @@ void MainDialog::ShowNotice(const std::string& text) {
 }
 
 void MainDialog::ShowPlainMessage(const std::string& text, const std::string& caption) {
-  Box(text, WideFromUtf8(caption), MB_OK);
+  Box(text, ToWide(caption, NarrowEncoding::Utf8), MB_OK);
 }
 
 void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
   // The box's own loop would hand queued clicks to the dialog's buttons.
   if (commandRunning_) DropQueuedInput();
-  MessageBoxW(window_, WideFromUtf8(text).c_str(), caption.c_str(), style);
+  MessageBoxW(window_, ToWide(text, NarrowEncoding::Utf8).c_str(), caption.c_str(), style);
 }
 
 CommandSettings MainDialog::Settings() {
