@@ -15,14 +15,9 @@ int RunOstrel(HINSTANCE instance) {
   InitCommonControlsEx(&controls);
 
   FilterConnector connector;
-  // The dialog paints inside the pacing waits of the commands it runs.
-  MainDialog* painter = nullptr;
-  const auto waiter = MakePreciseWaiter([&painter] {
-    if (painter != nullptr) painter->PaintWhileBusy();
-  });
+  const auto wait = MakePreciseWaiter();
   const auto files = MakeNativeFileSystem();
-  MainDialog dialog(instance, CommandServices{connector, *waiter, *files});
-  painter = &dialog;
+  MainDialog dialog(instance, connector, *wait, *files);
   dialog.Run();
   return 0;
 }

@@ -21,13 +21,17 @@ constexpr wchar_t kApplicationName[] = L"Ostrel";
 constexpr int kBoardListIndex = 0;
 constexpr int kChannelDecoderListIndex = 1;
 constexpr std::size_t kTypedSizeCharacters = 9;
-// While a command runs, progress is painted about this often, inside the
-// pacing waits: often enough to look smooth, seldom enough that painting
-// never outlasts a wait.
-constexpr ULONGLONG kPaintIntervalMs = 40;
-// Without waits (unpaced reads) it is painted between requests, this often;
-// that also keeps the window from looking hung.
-constexpr ULONGLONG kUnpacedPaintIntervalMs = 100;
+using namespace std::chrono_literals;
+// The commands hold the thread while they run, so the dialog paints what
+// they change only at these moments, once the last paint is at least as old
+// as the moment's age. Painting costs milliseconds: in a pacing wait it costs
+// the transfer nothing, since the wait still ends at its deadline.
+constexpr auto kPaintNewStatus = 0ms;  // a new step of the command: shown at once
+constexpr auto kPaintInWait = 40ms;    // smooth progress, never outlasting a wait
+// Any other change: the waits come first wherever there are any, so this
+// paints only for a command that does not wait (a board read), often enough
+// that the window never looks hung.
+constexpr auto kPaintOnChange = 100ms;
 
 // The typed size is read from the first characters of the edit's text; any
 // character outside ASCII is neither a digit nor white space for that.
@@ -69,8 +73,11 @@ class BusyScope {
 
 }  // namespace
 
-MainDialog::MainDialog(HINSTANCE instance, const CommandServices& services)
-    : instance_(instance), services_(services) {}
+MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait,
+                       FileSystem& files)
+    : instance_(instance),
+      waiter_(wait, [this] { PaintPendingOlderThan(kPaintInWait); }),
+      services_{connector, waiter_, files} {}
 
 void MainDialog::Run() {
   DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_OSTREL_DIALOG), nullptr, DialogProc,
@@ -226,56 +233,35 @@ void MainDialog::EnableBoardOptions(bool on) {
   }
 }
 
-void MainDialog::Refresh(HWND control, bool atOnce) {
-  if (!commandRunning_) {
-    UpdateWindow(control);
-    return;
-  }
-  // Painting costs milliseconds; done in the pacing wait that follows, it
-  // does not lengthen the transfer.
-  if (atOnce || PaintIsDue(kUnpacedPaintIntervalMs)) PaintNow();
-}
-
-bool MainDialog::PaintIsDue(ULONGLONG interval) const {
-  return GetTickCount64() - lastPaintTick_ >= interval;
-}
-
-void MainDialog::PaintWhileBusy() {
-  if (commandRunning_ && PaintIsDue(kPaintIntervalMs)) PaintNow();
-}
-
-void MainDialog::PaintNow() {
+void MainDialog::PaintPendingOlderThan(std::chrono::milliseconds age) {
+  if (std::chrono::steady_clock::now() - lastPaint_ < age) return;
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   PaintPendingWhileBusy(Item(IDC_PROGRESS));
-  lastPaintTick_ = GetTickCount64();
+  lastPaint_ = std::chrono::steady_clock::now();
 }
 
 void MainDialog::SetStatusText(const std::string& text) {
   SetDlgItemTextW(window_, IDC_STATUS, ToWide(text, NarrowEncoding::Utf8).c_str());
-  Refresh(Item(IDC_STATUS), true);
+  PaintPendingOlderThan(kPaintNewStatus);
 }
 
 void MainDialog::SetProgressRange(std::int32_t n) {
   progressEnd_ = n;
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
-  Refresh(Item(IDC_PROGRESS), false);
+  PaintPendingOlderThan(kPaintOnChange);
 }
 
 void MainDialog::SetProgressPos(std::int32_t p) {
   const std::int32_t clamped = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
+  // The bar would paint itself at once on every new position, which costs
+  // more than a pacing wait's worth of time per request on some systems; it
+  // is painted with the rest instead.
   HWND bar = Item(IDC_PROGRESS);
-  if (!commandRunning_) {
-    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
-    return;
-  }
-  // The bar paints itself at once on every new position, which costs more
-  // than a pacing wait's worth of time per request on some systems; its
-  // painting is left to the next wait instead.
   SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
   SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
   SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
   InvalidateRect(bar, nullptr, FALSE);
-  Refresh(bar, false);
+  PaintPendingOlderThan(kPaintOnChange);
 }
 
 void MainDialog::EnableCommands(bool on) {
