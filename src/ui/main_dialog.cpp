@@ -218,6 +218,7 @@ void MainDialog::RunCommand(Command command) {
       ShowError(std::string("Unexpected error: ") + error.what());
     }
   }
+  ShowProgressPos();
   // Clicks and keys made meanwhile were aimed at a dialog that was busy; a
   // click on "&Exit" during a write must not end the program afterwards.
   DropQueuedInput();
@@ -235,6 +236,7 @@ void MainDialog::EnableBoardOptions(bool on) {
 
 void MainDialog::PaintPendingOlderThan(std::chrono::milliseconds age) {
   if (std::chrono::steady_clock::now() - lastPaint_ < age) return;
+  ShowProgressPos();
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   PaintPendingWhileBusy(Item(IDC_PROGRESS));
   lastPaint_ = std::chrono::steady_clock::now();
@@ -246,22 +248,25 @@ void MainDialog::SetStatusText(const std::string& text) {
 }
 
 void MainDialog::SetProgressRange(std::int32_t n) {
+  ShowProgressPos();  // in the order the command set them
   progressEnd_ = n;
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
   PaintPendingOlderThan(kPaintOnChange);
 }
 
 void MainDialog::SetProgressPos(std::int32_t p) {
-  const std::int32_t clamped = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
-  // The bar would paint itself at once on every new position, which costs
-  // more than a pacing wait's worth of time per request on some systems; it
-  // is painted with the rest instead.
-  HWND bar = Item(IDC_PROGRESS);
-  SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
-  SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(bar, nullptr, FALSE);
+  // Kept until the dialog paints: a new position makes the bar paint itself
+  // at once, which costs more than a pacing wait's worth of time per request
+  // on some systems, and even holding its painting back costs calls into the
+  // system (Wine's server, for one) on every request.
+  progressPos_ = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
   PaintPendingOlderThan(kPaintOnChange);
+}
+
+void MainDialog::ShowProgressPos() {
+  if (progressPos_ == shownProgressPos_) return;
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progressPos_), 0);
+  shownProgressPos_ = progressPos_;
 }
 
 void MainDialog::EnableCommands(bool on) {
@@ -293,6 +298,7 @@ void MainDialog::ShowPlainMessage(const std::string& text, const std::string& ca
 void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
   // The box's own loop would hand queued clicks to the dialog's buttons.
   if (commandRunning_) DropQueuedInput();
+  ShowProgressPos();  // the box's loop paints the dialog
   MessageBoxW(window_, ToWide(text, NarrowEncoding::Utf8).c_str(), caption.c_str(), style);
 }
 

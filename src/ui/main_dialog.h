@@ -56,6 +56,8 @@ class MainDialog final : public TransferView, public CommandHost {
   // Paints what a running command has changed, when the last paint is at
   // least age old (the ages of the moments that paint are in main_dialog.cpp).
   void PaintPendingOlderThan(std::chrono::milliseconds age);
+  // Hands the bar the position last set, before anything paints it.
+  void ShowProgressPos();
   void Box(const std::string& text, const std::wstring& caption, UINT style);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
@@ -66,6 +68,8 @@ class MainDialog final : public TransferView, public CommandHost {
   HICON icon_ = nullptr;
   std::int32_t selectedSize_ = 256;
   std::int32_t progressEnd_ = 0;
+  std::int32_t progressPos_ = 0;
+  std::int32_t shownProgressPos_ = 0;
   bool commandRunning_ = false;
   std::chrono::steady_clock::time_point lastPaint_{};
   // The control that had the focus when the buttons were disabled.
