@@ -4,7 +4,7 @@
 
 #include <array>
 
-#include "device/filter_connection.h"
+#include "simcard/com/capture_identifiers.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace simcard::com {
@@ -40,14 +40,12 @@ std::wstring GuidText(const GUID& guid) {
 }
 
 HRESULT RegisterSimCard(const std::wstring& dllPath) {
-  const std::wstring wideName(kCaptureFilterName,
-                              kCaptureFilterName + sizeof(kCaptureFilterName) - 1);
   const std::wstring server = ClassKey() + L"\\InprocServer32";
   const HRESULT steps[] = {
       SetString(ClassKey(), nullptr, L"Ostrel simulated capture card"),
       SetString(server, nullptr, dllPath),
       SetString(server, L"ThreadingModel", L"Apartment"),
-      SetString(InstanceKey(), L"FriendlyName", wideName),
+      SetString(InstanceKey(), L"FriendlyName", kCaptureFilterName),
       SetString(InstanceKey(), L"CLSID", GuidText(kClsidSimCard)),
   };
   for (const HRESULT step : steps) {

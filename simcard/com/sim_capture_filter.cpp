@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <iterator>
 
-#include "device/filter_connection.h"
+#include "simcard/com/capture_identifiers.h"
 #include "simcard/com/empty_pin_enum.h"
 
 namespace simcard::com {

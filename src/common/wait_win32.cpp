@@ -1,7 +1,6 @@
 #include <windows.h>
 
 #include <cstdint>
-#include <utility>
 
 #include "common/timer_resolution_win32.h"
 #include "common/waiter.h"
@@ -13,25 +12,15 @@
 
 namespace {
 
-std::int64_t PerformanceCounter() {
-  LARGE_INTEGER now;
-  QueryPerformanceCounter(&now);
-  return now.QuadPart;
-}
-
-std::int64_t PerformanceFrequency() {
-  LARGE_INTEGER frequency;
-  QueryPerformanceFrequency(&frequency);
-  return frequency.QuadPart;
-}
+using std::chrono::microseconds;
 
 // Sleeps on a waitable timer for most of the time and spins through the
-// rest against the performance counter: Sleep alone overshoots by up to a
-// scheduler tick and a timer alone may fire a little early.
-class PreciseWaiter final : public Waiter {
+// rest against the performance counter (the clock's source on Windows):
+// Sleep alone overshoots by up to a scheduler tick and a timer alone may
+// fire a little early.
+class TimerWaiter final : public PreciseWaiter {
  public:
-  explicit PreciseWaiter(std::function<void()> whileWaiting)
-      : whileWaiting_(std::move(whileWaiting)), frequency_(PerformanceFrequency()) {
+  TimerWaiter() {
     timer_ = Win32Handle(CreateWaitableTimerExW(
         nullptr, nullptr,
         CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
@@ -41,33 +30,25 @@ class PreciseWaiter final : public Waiter {
       resolution_.RaiseToOneMillisecond();
       timer_ = Win32Handle(CreateWaitableTimerExW(
           nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET, TIMER_ALL_ACCESS));
-      spinMicros_ = kCoarseSpinMicros;
+      spin_ = kCoarseSpin;
     }
   }
-  PreciseWaiter(const PreciseWaiter&) = delete;
-  PreciseWaiter& operator=(const PreciseWaiter&) = delete;
+  TimerWaiter(const TimerWaiter&) = delete;
+  TimerWaiter& operator=(const TimerWaiter&) = delete;
 
-  void WaitMilliseconds(std::uint32_t ms) override {
-    // Rounded up, so that the deadline is never before the time asked for.
-    const std::int64_t ticks = (static_cast<std::int64_t>(ms) * frequency_ + 999) / 1000;
-    const std::int64_t deadline = PerformanceCounter() + ticks;
-    if (whileWaiting_) whileWaiting_();
+  void WaitUntil(Clock::time_point deadline) override {
     SleepUntilShortlyBefore(deadline);
-    while (PerformanceCounter() < deadline) YieldProcessor();
+    while (Clock::now() < deadline) YieldProcessor();
   }
 
  private:
-  static constexpr std::int64_t kFineSpinMicros = 1000;
-  static constexpr std::int64_t kCoarseSpinMicros = 2000;
-
-  std::int64_t MicrosUntil(std::int64_t deadline) const {
-    return (deadline - PerformanceCounter()) * 1000000 / frequency_;
-  }
+  static constexpr microseconds kFineSpin{1000};
+  static constexpr microseconds kCoarseSpin{2000};
 
   // Waits for the timer while answering messages that other threads and
-  // processes send to this one (a window's text asked for, say): they would
-  // otherwise wait with their sender for the whole wait. Posted messages and
-  // input stay queued.
+  // processes send to this one (a window's text asked for, the session
+  // ending): they would otherwise wait with their sender for the whole wait.
+  // Posted messages and input stay queued.
   bool AwaitTimer() {
     HANDLE timer = timer_.Get();
     for (;;) {
@@ -79,30 +60,29 @@ class PreciseWaiter final : public Waiter {
     }
   }
 
-  void SleepUntilShortlyBefore(std::int64_t deadline) {
-    const std::int64_t sleepMicros = MicrosUntil(deadline) - spinMicros_;
-    if (sleepMicros <= 0) return;
+  void SleepUntilShortlyBefore(Clock::time_point deadline) {
+    const auto sleep = std::chrono::duration_cast<microseconds>(deadline - Clock::now()) - spin_;
+    if (sleep <= microseconds::zero()) return;
     if (timer_) {
       LARGE_INTEGER due;
-      due.QuadPart = -sleepMicros * 10;  // relative, in 100 ns units
+      due.QuadPart = -sleep.count() * 10;  // relative, in 100 ns units
       if (SetWaitableTimer(timer_.Get(), &due, 0, nullptr, nullptr, FALSE) && AwaitTimer()) {
         return;
       }
     }
     // Without a usable timer: whole milliseconds of what is left, never more.
-    const std::int64_t leftMicros = MicrosUntil(deadline) - spinMicros_;
-    if (leftMicros >= 1000) Sleep(static_cast<DWORD>(leftMicros / 1000));
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now() - spin_);
+    if (left.count() > 0) Sleep(static_cast<DWORD>(left.count()));
   }
 
-  std::function<void()> whileWaiting_;
-  std::int64_t frequency_;
   Win32Handle timer_;
   TimerResolution resolution_;
-  std::int64_t spinMicros_ = kFineSpinMicros;
+  microseconds spin_ = kFineSpin;
 };
 
 }  // namespace
 
-std::unique_ptr<Waiter> MakePreciseWaiter(std::function<void()> whileWaiting) {
-  return std::make_unique<PreciseWaiter>(std::move(whileWaiting));
+std::unique_ptr<PreciseWaiter> MakePreciseWaiter() {
+  return std::make_unique<TimerWaiter>();
 }

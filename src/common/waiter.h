@@ -1,7 +1,7 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
-#include <functional>
 #include <memory>
 
 // Millisecond wait used for pacing the EEPROM requests. The real one never
@@ -12,9 +12,19 @@ class Waiter {
   virtual void WaitMilliseconds(std::uint32_t ms) = 0;
 };
 
-// A wait that lasts at least the time asked for and not much more
-// (wait_posix.cpp / wait_win32.cpp). whileWaiting, when given, runs at the
-// start of every wait and within it: the wait still ends when it would have
-// without it (later only if whileWaiting itself takes longer). The dialog
-// paints there, so that its painting costs the pacing nothing.
-std::unique_ptr<Waiter> MakePreciseWaiter(std::function<void()> whileWaiting = {});
+// The real wait (wait_posix.cpp / wait_win32.cpp): it lasts at least the
+// time asked for and not much more. A caller that does something at the
+// start of a wait takes the deadline first and then waits out only what is
+// left of it, so that the wait still ends when it would have.
+class PreciseWaiter : public Waiter {
+ public:
+  using Clock = std::chrono::steady_clock;
+
+  void WaitMilliseconds(std::uint32_t ms) final {
+    WaitUntil(Clock::now() + std::chrono::milliseconds(ms));
+  }
+  // Returns at deadline, not before (at once when it has passed).
+  virtual void WaitUntil(Clock::time_point deadline) = 0;
+};
+
+std::unique_ptr<PreciseWaiter> MakePreciseWaiter();

@@ -1,6 +1,5 @@
 #include "device/filter_connection.h"
 
-#include <ks.h>
 #include <ksproxy.h>
 #include <oleauto.h>
 
@@ -8,15 +7,19 @@
 #include <utility>
 
 #include "common/transfer_view.h"
+#include "common/win32_text.h"
+
+// MinGW's ksproxy.h declares IKsControl without the __uuidof that
+// IID_PPV_ARGS needs (its devicetopology.h, when included first, has it).
+#if defined(__MINGW32__) && !defined(__devicetopology_h__)
+#define OSTREL_UUID_DECL(type, ...) __CRT_UUID_DECL(type, __VA_ARGS__)
+OSTREL_UUID_DECL(IKsControl, STATIC_IID_IKsControl)
+#undef OSTREL_UUID_DECL
+#endif
 
 using Microsoft::WRL::ComPtr;
 
 namespace {
-
-template <class T>
-void** OutPointer(ComPtr<T>& pointer) {
-  return reinterpret_cast<void**>(pointer.ReleaseAndGetAddressOf());
-}
 
 // A VARIANT that is cleared however the scope is left.
 class ScopedVariant {
@@ -33,21 +36,10 @@ class ScopedVariant {
   VARIANT value_;
 };
 
-// The whole string (embedded nulls included) in the ANSI code page.
-std::string ToAnsi(BSTR text) {
-  const int wideLength = static_cast<int>(SysStringLen(text));
-  if (wideLength == 0) return {};
-  const int length = WideCharToMultiByte(CP_ACP, 0, text, wideLength, nullptr, 0, nullptr, nullptr);
-  if (length <= 0) return {};
-  std::string converted(static_cast<std::size_t>(length), '\0');
-  WideCharToMultiByte(CP_ACP, 0, text, wideLength, converted.data(), length, nullptr, nullptr);
-  return converted;
-}
-
 ComPtr<IEnumMoniker> EnumerateCategory(REFGUID category, TransferView& view) {
   ComPtr<ICreateDevEnum> devices;
-  if (CoCreateInstance(kClsidSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER, kIidCreateDevEnum,
-                       OutPointer(devices)) != S_OK) {
+  if (CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_PPV_ARGS(devices.GetAddressOf())) != S_OK) {
     view.ShowError("FindFilterByName: Couldn't create device enumerator!");
     return nullptr;
   }
@@ -66,7 +58,7 @@ enum class NameRead { Matches, Differs, Failed };
 
 NameRead CompareFriendlyName(IMoniker& moniker, const std::string& name, TransferView& view) {
   ComPtr<IPropertyBag> properties;
-  if (moniker.BindToStorage(nullptr, nullptr, kIidPropertyBag, OutPointer(properties)) != S_OK) {
+  if (moniker.BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())) != S_OK) {
     view.ShowError("FindFilterByName: BindToStorage failed!");
     return NameRead::Failed;
   }
@@ -75,7 +67,9 @@ NameRead CompareFriendlyName(IMoniker& moniker, const std::string& name, Transfe
   properties.Reset();
   // Devices without a readable name are passed over.
   if (FAILED(read) || friendlyName->vt != VT_BSTR) return NameRead::Differs;
-  return ToAnsi(friendlyName->bstrVal) == name ? NameRead::Matches : NameRead::Differs;
+  // The whole string, embedded nulls included, in the ANSI code page.
+  const std::wstring_view wideName(friendlyName->bstrVal, SysStringLen(friendlyName->bstrVal));
+  return ToNarrow(wideName, NarrowEncoding::Ansi) == name ? NameRead::Matches : NameRead::Differs;
 }
 
 }  // namespace
@@ -93,7 +87,7 @@ ComPtr<IBaseFilter> FindFilterByName(REFGUID category, const std::string& name,
     if (compared == NameRead::Failed) return nullptr;
     if (compared == NameRead::Differs) continue;
     ComPtr<IBaseFilter> filter;
-    if (moniker->BindToObject(nullptr, nullptr, kIidBaseFilter, OutPointer(filter)) != S_OK) {
+    if (moniker->BindToObject(nullptr, nullptr, IID_PPV_ARGS(filter.GetAddressOf())) != S_OK) {
       view.ShowError("FindFilterByName: BindToObject failed!");
       return nullptr;
     }
@@ -136,12 +130,12 @@ I2CControl OpenI2CControl(TransferView& view) {
   (void)CoInitialize(nullptr);
 
   ComPtr<IGraphBuilder> graph;
-  if (CoCreateInstance(kClsidFilterGraph, nullptr, CLSCTX_INPROC_SERVER, kIidGraphBuilder,
-                       OutPointer(graph)) != S_OK) {
+  if (CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
+                       IID_PPV_ARGS(graph.GetAddressOf())) != S_OK) {
     view.ShowError("Couldn't create graph builder instance!");
     return nullptr;
   }
-  ComPtr<IBaseFilter> filter = FindFilterByName(kCaptureCategory, kCaptureFilterName, view);
+  ComPtr<IBaseFilter> filter = FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view);
   if (!filter) {
     view.ShowError("Couldn't find AnalogCaptureFilter!");
     return nullptr;
@@ -151,7 +145,7 @@ I2CControl OpenI2CControl(TransferView& view) {
     return nullptr;
   }
   ComPtr<IKsControl> control;
-  if (filter->QueryInterface(kIidKsControl, OutPointer(control)) != S_OK) {
+  if (filter->QueryInterface(IID_PPV_ARGS(control.GetAddressOf())) != S_OK) {
     view.ShowError("Couldn't get interface handle!");
     return nullptr;
   }

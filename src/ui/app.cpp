@@ -17,17 +17,12 @@ int RunOstrel(HINSTANCE instance) {
   InitCommonControlsEx(&controls);
 
   FilterConnector connector;
-  // The dialog paints inside the pacing waits of the commands it runs.
-  MainDialog* painter = nullptr;
-  const auto waiter = MakePreciseWaiter([&painter] {
-    if (painter != nullptr) painter->PaintWhileBusy();
-  });
+  const auto wait = MakePreciseWaiter();
   const auto files = MakeNativeFileSystem();
   MachineCardLock lock;
   SystemPowerGuard power;
   CardAccess card(lock, power);
-  MainDialog dialog(instance, CommandServices{connector, *waiter, *files, card});
-  painter = &dialog;
+  MainDialog dialog(instance, connector, *wait, *files, card);
   dialog.Run();
   return 0;
 }

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <exception>
 
+#include "common/win32_text.h"
 #include "resource.h"
 #include "ui/about_dialog.h"
 #include "ui/dialog_init_resource.h"
@@ -12,7 +13,6 @@
 #include "ui/message_queue.h"
 #include "ui/save_command.h"
 #include "ui/typed_size.h"
-#include "ui/win32_text.h"
 #include "ui/write_command.h"
 
 namespace {
@@ -21,13 +21,17 @@ constexpr wchar_t kApplicationName[] = L"Ostrel";
 constexpr int kBoardListIndex = 0;
 constexpr int kChannelDecoderListIndex = 1;
 constexpr std::size_t kTypedSizeCharacters = 9;
-// While a command runs, progress is painted about this often, inside the
-// pacing waits: often enough to look smooth, seldom enough that painting
-// never outlasts a wait.
-constexpr ULONGLONG kPaintIntervalMs = 40;
-// Without waits (unpaced reads) it is painted between requests, this often;
-// that also keeps the window from looking hung.
-constexpr ULONGLONG kUnpacedPaintIntervalMs = 100;
+using namespace std::chrono_literals;
+// The commands hold the thread while they run, so the dialog paints what
+// they change only at these moments, once the last paint is at least as old
+// as the moment's age. Painting costs milliseconds: in a pacing wait it costs
+// the transfer nothing, since the wait still ends at its deadline.
+constexpr auto kPaintNewStatus = 0ms;  // a new step of the command: shown at once
+constexpr auto kPaintInWait = 40ms;    // smooth progress, never outlasting a wait
+// Any other change: the waits come first wherever there are any, so this
+// paints only for a command that does not wait (a board read), often enough
+// that the window never looks hung.
+constexpr auto kPaintOnChange = 100ms;
 
 // The typed size is read from the first characters of the edit's text; any
 // character outside ASCII is neither a digit nor white space for that.
@@ -69,8 +73,11 @@ class BusyScope {
 
 }  // namespace
 
-MainDialog::MainDialog(HINSTANCE instance, const CommandServices& services)
-    : instance_(instance), services_(services) {}
+MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait,
+                       FileSystem& files, CardAccess& card)
+    : instance_(instance),
+      waiter_(wait, [this] { PaintPendingOlderThan(kPaintInWait); }),
+      services_{connector, waiter_, files, card} {}
 
 void MainDialog::Run() {
   DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_OSTREL_DIALOG), nullptr, DialogProc,
@@ -217,6 +224,7 @@ void MainDialog::RunCommand(Command command) {
       ShowError(std::string("Unexpected error: ") + error.what());
     }
   }
+  ShowProgressPos();
   // Clicks and keys made meanwhile were aimed at a dialog that was busy; a
   // click on "&Exit" during a write must not end the program afterwards.
   DropQueuedInput();
@@ -232,56 +240,39 @@ void MainDialog::EnableBoardOptions(bool on) {
   }
 }
 
-void MainDialog::Refresh(HWND control, bool atOnce) {
-  if (!commandRunning_) {
-    UpdateWindow(control);
-    return;
-  }
-  // Painting costs milliseconds; done in the pacing wait that follows, it
-  // does not lengthen the transfer.
-  if (atOnce || PaintIsDue(kUnpacedPaintIntervalMs)) PaintNow();
-}
-
-bool MainDialog::PaintIsDue(ULONGLONG interval) const {
-  return GetTickCount64() - lastPaintTick_ >= interval;
-}
-
-void MainDialog::PaintWhileBusy() {
-  if (commandRunning_ && PaintIsDue(kPaintIntervalMs)) PaintNow();
-}
-
-void MainDialog::PaintNow() {
+void MainDialog::PaintPendingOlderThan(std::chrono::milliseconds age) {
+  if (std::chrono::steady_clock::now() - lastPaint_ < age) return;
+  ShowProgressPos();
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   PaintPendingWhileBusy(Item(IDC_PROGRESS));
-  lastPaintTick_ = GetTickCount64();
+  lastPaint_ = std::chrono::steady_clock::now();
 }
 
 void MainDialog::SetStatusText(const std::string& text) {
-  SetDlgItemTextW(window_, IDC_STATUS, WideFromUtf8(text).c_str());
-  Refresh(Item(IDC_STATUS), true);
+  SetDlgItemTextW(window_, IDC_STATUS, ToWide(text, NarrowEncoding::Utf8).c_str());
+  PaintPendingOlderThan(kPaintNewStatus);
 }
 
 void MainDialog::SetProgressRange(std::int32_t n) {
+  ShowProgressPos();  // in the order the command set them
   progressEnd_ = n;
   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
-  Refresh(Item(IDC_PROGRESS), false);
+  PaintPendingOlderThan(kPaintOnChange);
 }
 
 void MainDialog::SetProgressPos(std::int32_t p) {
-  const std::int32_t clamped = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
-  HWND bar = Item(IDC_PROGRESS);
-  if (!commandRunning_) {
-    SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
-    return;
-  }
-  // The bar paints itself at once on every new position, which costs more
-  // than a pacing wait's worth of time per request on some systems; its
-  // painting is left to the next wait instead.
-  SendMessageW(bar, WM_SETREDRAW, FALSE, 0);
-  SendMessageW(bar, PBM_SETPOS, static_cast<WPARAM>(clamped), 0);
-  SendMessageW(bar, WM_SETREDRAW, TRUE, 0);
-  InvalidateRect(bar, nullptr, FALSE);
-  Refresh(bar, false);
+  // Kept until the dialog paints: a new position makes the bar paint itself
+  // at once, which costs more than a pacing wait's worth of time per request
+  // on some systems, and even holding its painting back costs calls into the
+  // system (Wine's server, for one) on every request.
+  progressPos_ = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
+  PaintPendingOlderThan(kPaintOnChange);
+}
+
+void MainDialog::ShowProgressPos() {
+  if (progressPos_ == shownProgressPos_) return;
+  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progressPos_), 0);
+  shownProgressPos_ = progressPos_;
 }
 
 void MainDialog::EnableCommands(bool on) {
@@ -307,13 +298,14 @@ void MainDialog::ShowNotice(const std::string& text) {
 }
 
 void MainDialog::ShowPlainMessage(const std::string& text, const std::string& caption) {
-  Box(text, WideFromUtf8(caption), MB_OK);
+  Box(text, ToWide(caption, NarrowEncoding::Utf8), MB_OK);
 }
 
 void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
   // The box's own loop would hand queued clicks to the dialog's buttons.
   if (commandRunning_) DropQueuedInput();
-  MessageBoxW(window_, WideFromUtf8(text).c_str(), caption.c_str(), style);
+  ShowProgressPos();  // the box's loop paints the dialog
+  MessageBoxW(window_, ToWide(text, NarrowEncoding::Utf8).c_str(), caption.c_str(), style);
 }
 
 CommandSettings MainDialog::Settings() {

@@ -5,15 +5,21 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <cstdint>
 #include <string>
 
 #include "common/transfer_view.h"
+#include "common/waiter.h"
 #include "ui/command_host.h"
+#include "ui/painting_waiter.h"
 
 class MainDialog final : public TransferView, public CommandHost {
  public:
-  MainDialog(HINSTANCE instance, const CommandServices& services);
+  // The commands pace their requests on wait, through a waiter of the
+  // dialog's own that paints at the start of each wait.
+  MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait, FileSystem& files,
+             CardAccess& card);
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
@@ -27,10 +33,6 @@ class MainDialog final : public TransferView, public CommandHost {
   void ShowError(const std::string& text) override;
   void ShowNotice(const std::string& text) override;
   void ShowPlainMessage(const std::string& text, const std::string& caption) override;
-
-  // Carries out, when due, the paints a running command has left pending;
-  // the pacing waits call it, so that painting happens inside them.
-  void PaintWhileBusy();
 
   TransferView& View() override { return *this; }
   CommandSettings Settings() override;
@@ -52,22 +54,25 @@ class MainDialog final : public TransferView, public CommandHost {
   void RunCommand(Command command);
   void TakeTypedSize();
   void EnableBoardOptions(bool on);
-  // Shows a change: at once, or while a command holds the thread, in its
-  // next wait (but never after more than a moment).
-  void Refresh(HWND control, bool atOnce);
-  bool PaintIsDue(ULONGLONG interval) const;
-  void PaintNow();
+  // Paints what a running command has changed, when the last paint is at
+  // least age old (the ages of the moments that paint are in main_dialog.cpp).
+  void PaintPendingOlderThan(std::chrono::milliseconds age);
+  // Hands the bar the position last set, before anything paints it.
+  void ShowProgressPos();
   void Box(const std::string& text, const std::wstring& caption, UINT style);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
   HINSTANCE instance_;
+  PaintingWaiter waiter_;
   CommandServices services_;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
   std::int32_t selectedSize_ = 256;
   std::int32_t progressEnd_ = 0;
+  std::int32_t progressPos_ = 0;
+  std::int32_t shownProgressPos_ = 0;
   bool commandRunning_ = false;
-  ULONGLONG lastPaintTick_ = 0;
+  std::chrono::steady_clock::time_point lastPaint_{};
   // The control that had the focus when the buttons were disabled.
   HWND focusBeforeBusy_ = nullptr;
 };

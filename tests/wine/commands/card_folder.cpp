@@ -16,19 +16,24 @@ std::string Field(const std::string& token, const std::string& key) {
   return token.rfind(prefix, 0) == 0 ? token.substr(prefix.size()) : std::string();
 }
 
+std::uint64_t Number(const std::string& token, const std::string& key) {
+  const std::string text = Field(token, key);
+  return text.empty() ? 0 : std::stoull(text);
+}
+
 LoggedTransaction ParseLine(const std::string& line) {
   std::istringstream in(line);
   std::string number, time, process, own, kind, device, subaddress, length, data, result;
   in >> number >> time >> process >> own >> kind >> device >> subaddress >> length >> data >>
       result;
   LoggedTransaction transaction;
-  const std::string processText = Field(process, "pid");
-  transaction.process = processText.empty() ? 0 : std::stoul(processText);
+  transaction.timeMicros = Number(time, "t");
+  transaction.ownMicros = Number(own, "own");
+  transaction.process = static_cast<unsigned long>(Number(process, "pid"));
   transaction.kind = kind;
   transaction.device = Field(device, "dev");
   transaction.subaddress = Field(subaddress, "sub");
-  const std::string lengthText = Field(length, "len");
-  transaction.length = lengthText.empty() ? 0 : std::stoi(lengthText);
+  transaction.length = static_cast<int>(Number(length, "len"));
   transaction.data = Field(data, "data");
   transaction.result = Field(result, "result");
   return transaction;

@@ -16,8 +16,10 @@ namespace ostrel_commands {
 
 // One line of log.txt.
 struct LoggedTransaction {
-  unsigned long process = 0;  // the process that made the request
-  std::string kind;           // GET, SET or BAD
+  std::uint64_t timeMicros = 0;  // the card's clock when the request arrived
+  unsigned long process = 0;     // the process that made the request
+  std::uint64_t ownMicros = 0;   // the card's own time on the request
+  std::string kind;              // GET, SET or BAD
   std::string device;
   std::string subaddress;
   int length = 0;

@@ -1,6 +1,7 @@
 #include "capture_registry.h"
 
-#include <objbase.h>
+#include <dshow.h>
+#include <ks.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
@@ -8,7 +9,6 @@
 #include <memory>
 #include <stdexcept>
 
-#include "device/filter_connection.h"
 #include "simcard/com/registration.h"
 
 using Microsoft::WRL::ComPtr;
@@ -17,7 +17,7 @@ using simcard::com::GuidText;
 namespace {
 
 std::wstring InstanceKey() {
-  return L"CLSID\\" + GuidText(kCaptureCategory) + L"\\Instance";
+  return L"CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
 }
 
 // Outside the category, so that the entries survive a test that dies while
@@ -134,17 +134,15 @@ std::vector<CLSID> EnumeratedClasses() {
   std::vector<CLSID> classes;
   ComPtr<ICreateDevEnum> devices;
   ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(kClsidSystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              kIidCreateDevEnum,
-                              reinterpret_cast<void**>(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(kCaptureCategory, monikers.GetAddressOf(), 0) != S_OK) {
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
+      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
     return classes;
   }
   ComPtr<IMoniker> moniker;
   while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
     ComPtr<IPropertyBag> properties;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, kIidPropertyBag,
-                                      reinterpret_cast<void**>(properties.GetAddressOf())))) {
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
       continue;
     }
     VARIANT value;

@@ -1,12 +1,12 @@
 #include "fake_device_enum.h"
 
 #include <dshow.h>
+#include <ks.h>
 #include <wrl/client.h>
 
 #include <stdexcept>
 #include <utility>
 
-#include "device/filter_connection.h"
 #include "simcard/com/com_class_warnings.h"
 #include "simcard/com/com_object.h"
 #include "simcard/com/sim_filter_classes.h"
@@ -76,7 +76,7 @@ class FakeMoniker final : public Fake<FakeMoniker, IMoniker> {
 
   STDMETHODIMP BindToStorage(IBindCtx*, IMoniker*, REFIID iid, void** out) override {
     *out = nullptr;
-    if (iid != kIidPropertyBag) return E_NOINTERFACE;
+    if (iid != __uuidof(IPropertyBag)) return E_NOINTERFACE;
     if (SUCCEEDED(device_.storage)) CreateObject<FakeBag>(iid, out, state_, device_);
     return device_.storage;
   }
@@ -148,7 +148,7 @@ class FakeDevEnum final : public Fake<FakeDevEnum, ICreateDevEnum> {
   STDMETHODIMP CreateClassEnumerator(REFCLSID category, IEnumMoniker** monikers,
                                      DWORD flags) override {
     *monikers = nullptr;
-    if (category != kCaptureCategory || flags != 0) return E_INVALIDARG;
+    if (category != KSCATEGORY_CAPTURE || flags != 0) return E_INVALIDARG;
     if (SUCCEEDED(state_->category.classEnumerator)) {
       CreateObject<FakeMonikers>(IID_IEnumMoniker, reinterpret_cast<void**>(monikers), state_);
     }
@@ -192,7 +192,7 @@ DWORD Serve(const CLSID& clsid, State state, bool fails) {
 FakeDeviceEnumerator::FakeDeviceEnumerator(FakeCategory category)
     : state_(std::make_shared<FakeEnumeratorState>()) {
   state_->category = std::move(category);
-  cookie_ = Serve(kClsidSystemDeviceEnum, state_, false);
+  cookie_ = Serve(CLSID_SystemDeviceEnum, state_, false);
 }
 
 FakeDeviceEnumerator::~FakeDeviceEnumerator() {

@@ -70,7 +70,8 @@ TEST_F(FilterLookup, OfTwoDevicesWithTheNameTheOneEnumeratedLastIsUsed) {
   ASSERT_NE(order[0], order[1]);
 
   {
-    const ComPtr<IBaseFilter> filter = FindFilterByName(kCaptureCategory, kCaptureFilterName, view);
+    const ComPtr<IBaseFilter> filter =
+        FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view);
     EXPECT_EQ(ClassOf(filter.Get()), order[1]);
     // The earlier match is already released.
     ExpectOnlyServedClassesAlive(2 + 1);
@@ -85,7 +86,7 @@ TEST_F(FilterLookup, ANameDifferingOnlyInCaseDoesNotMatch) {
   devices.Add(kEntry1, L"713x BDA ANALOG Capture", kCardA);
   devices.Add(kEntry2, L"713X bda analog capture", kCardA);
 
-  EXPECT_EQ(FindFilterByName(kCaptureCategory, kCaptureFilterName, view), nullptr);
+  EXPECT_EQ(FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view), nullptr);
   EXPECT_EQ(view.Errors(), Texts{});
   EXPECT_EQ(OpenI2CControl(view), nullptr);
   EXPECT_EQ(view.Errors(), Texts{"Couldn't find AnalogCaptureFilter!"});
@@ -102,7 +103,7 @@ TEST_F(FilterLookup, DevicesWithoutAReadableNameAreSkippedSilently) {
   devices.AddWithNumberName(kEntry3, 713, simcard::com::kClsidSimFailsCreation);
   ASSERT_EQ(EnumeratedClasses().size(), 3u);
 
-  EXPECT_EQ(ClassOf(FindFilterByName(kCaptureCategory, kCaptureFilterName, view).Get()), kCardA);
+  EXPECT_EQ(ClassOf(FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view).Get()), kCardA);
   EXPECT_EQ(view.Errors(), Texts{});
   ExpectOnlyServedClassesAlive(2);
 }

@@ -117,7 +117,7 @@ TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
   RecordingView view;
   {
     const Microsoft::WRL::ComPtr<IBaseFilter> filter =
-        FindFilterByName(kCaptureCategory, kCaptureFilterName, view);
+        FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view);
     if (step.found == nullptr) {
       EXPECT_EQ(filter, nullptr);
     } else {
@@ -141,7 +141,7 @@ INSTANTIATE_TEST_SUITE_P(, FilterLookupSteps, testing::ValuesIn(Cases()),
 class FilterLookupFailures : public FilterLookupSteps {};
 
 TEST_F(FilterLookupFailures, WithoutDeviceEnumeratorBothMessagesAreShown) {
-  const FailingClass devices(kClsidSystemDeviceEnum);
+  const FailingClass devices(CLSID_SystemDeviceEnum);
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
   EXPECT_EQ(view.Errors(), (Texts{"FindFilterByName: Couldn't create device enumerator!",
@@ -149,7 +149,7 @@ TEST_F(FilterLookupFailures, WithoutDeviceEnumeratorBothMessagesAreShown) {
 }
 
 TEST_F(FilterLookupFailures, WithoutFilterGraphNoDeviceIsLookedFor) {
-  const FailingClass graph(kClsidFilterGraph);
+  const FailingClass graph(CLSID_FilterGraph);
   FakeDeviceEnumerator devices({S_OK, {Named(kName, kFirst)}});
   RecordingView view;
   EXPECT_EQ(OpenI2CControl(view), nullptr);
