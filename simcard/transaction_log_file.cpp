@@ -42,12 +42,16 @@ std::string FormatTransaction(const Transaction& transaction) {
          " result=" + ResultText(transaction.result) + " note=" + transaction.note;
 }
 
+bool AppendLog(const std::vector<Transaction>& log, std::ostream& out, std::size_t from) {
+  for (std::size_t i = from; i < log.size(); ++i) out << FormatTransaction(log[i]) << '\n';
+  out.flush();
+  return static_cast<bool>(out);
+}
+
 bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,
                std::size_t from) {
   std::ofstream out(file, std::ios::binary | std::ios::app);
-  for (std::size_t i = from; i < log.size(); ++i) out << FormatTransaction(log[i]) << '\n';
-  out.close();
-  return static_cast<bool>(out);
+  return AppendLog(log, out, from);
 }
 
 }  // namespace simcard

@@ -17,6 +17,7 @@
 
 #include <cstddef>
 #include <filesystem>
+#include <ostream>
 #include <string>
 #include <vector>
 
@@ -32,5 +33,7 @@ std::string FormatTransaction(const Transaction& transaction);
 // as the log grows. Creates file when absent.
 bool AppendLog(const std::vector<Transaction>& log, const std::filesystem::path& file,
                std::size_t from = 0);
+// The same on a stream that stays open, flushed after the entries.
+bool AppendLog(const std::vector<Transaction>& log, std::ostream& out, std::size_t from);
 
 }  // namespace simcard

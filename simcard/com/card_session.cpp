@@ -32,7 +32,9 @@ std::unique_ptr<CardSession> CardSession::Open() {
 
 CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::filesystem::path> folder,
                          std::unique_ptr<SteadyCardClock> clock)
-    : clock_(std::move(clock)), card_(std::move(card)), folder_(std::move(folder)) {}
+    : clock_(std::move(clock)), card_(std::move(card)), folder_(std::move(folder)) {
+  if (folder_) log_.open(*folder_ / kLogFileName, std::ios::binary | std::ios::app);
+}
 
 KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                                  std::uint32_t dataLength, std::uint32_t* bytesReturned) {
@@ -74,7 +76,7 @@ void CardSession::RecordInFolder(std::uint64_t arrived) {
   // driver can be told apart from what it costs the program that made it.
   card_->NoteLastRequest(static_cast<std::uint32_t>(GetCurrentProcessId()),
                          clock_->NowMicros() - arrived);
-  AppendLog(log, *folder_ / kLogFileName, logged_);
+  if (!AppendLog(log, log_, logged_)) AppendModuleNote("log write failed");
   logged_ = log.size();
 }
 

@@ -364,10 +364,11 @@ std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
   return MessageBoxSeen{box, caption, Text(GetDlgItem(box, 0xFFFF))};
 }
 
-BoxIcon MessageBoxIcon(HWND box) {
-  HWND control = IconControl(box);
-  if (control == nullptr || !IsWindowVisible(control)) return BoxIcon::None;
-  if (!WaitUntilPainted(box, control)) return BoxIcon::Other;
+namespace {
+
+// The system icon the screen shows at the control, matched against the
+// system icons drawn on its background; Other when none matches (yet).
+BoxIcon IconOnScreen(HWND control) {
   const int width = GetSystemMetrics(SM_CXICON);
   const int height = GetSystemMetrics(SM_CYICON);
   RECT rect{};
@@ -400,6 +401,23 @@ BoxIcon MessageBoxIcon(HWND box) {
     }
   }
   return best;
+}
+
+}  // namespace
+
+BoxIcon MessageBoxIcon(HWND box) {
+  HWND control = IconControl(box);
+  if (control == nullptr || !IsWindowVisible(control)) return BoxIcon::None;
+  if (!WaitUntilPainted(box, control)) return BoxIcon::Other;
+  // Wine hands what a window painted to the screen a moment later: until
+  // then the screen may still show the icon half drawn or not at all. Our
+  // boxes show a stop or an exclamation icon, so wait until one shows.
+  BoxIcon seen = BoxIcon::Other;
+  WaitUntil([&] {
+    seen = IconOnScreen(control);
+    return seen != BoxIcon::Other;
+  });
+  return seen;
 }
 
 bool AnswerMessageBox(HWND box, int buttonId) {
