@@ -23,14 +23,7 @@ echo "== Windows build under Wine (waitable timer) =="
 export WINEPREFIX=$PWD/build/windows/bench-prefix
 # Every Wine program of the prefix must see the same display, the dialog's
 # included: the first one starts the prefix's desktop on it.
-if [ -z "${DISPLAY:-}" ]; then
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'wineserver -k 2>/dev/null || true; kill "$xvfb_pid" 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
+use_virtual_screen_without_display
 ./scripts/wine-prefix.sh "$WINEPREFIX" build/windows/simcard/com/simcard_com.dll
 load
 wine build/windows/tests/bench/pacing_bench.exe

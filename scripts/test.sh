@@ -29,14 +29,7 @@ cmake --build --preset windows -j"$jobs"
 step "Wine and display"
 . scripts/wine-env.sh  # Wine settings and a UTF-8 locale, inherited by every Wine test
 rm -rf build/windows/wineprefix  # throwaway: made afresh by the first Wine test
-if [ -z "${DISPLAY:-}" ]; then
-  display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
-  xvfb_pid=$!
-  trap 'kill "$xvfb_pid" 2>/dev/null || true; wineserver -k 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
-fi
+use_virtual_screen_without_display
 
 step "Tests"
 # LeakSanitizer is on for the native tests (it is part of ASan on Linux; made

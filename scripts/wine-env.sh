@@ -18,3 +18,15 @@ if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
     export LC_CTYPE=C.UTF-8
   fi
 fi
+
+# Without a display, starts a virtual screen for as long as the calling
+# script runs; its Wine server and the screen end with it.
+use_virtual_screen_without_display() {
+  [ -z "${DISPLAY:-}" ] || return 0
+  local display=:$((90 + RANDOM % 100))
+  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  ostrel_xvfb_pid=$!
+  trap 'wineserver -k 2>/dev/null || true; kill "$ostrel_xvfb_pid" 2>/dev/null || true' EXIT
+  export DISPLAY=$display
+  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+}
