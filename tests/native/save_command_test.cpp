@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "ui/pending_save.h"
+
 #include "support/command_bench.h"
 
 namespace {
@@ -138,6 +142,51 @@ TEST_F(SaveCommand, FileErrorsFailTheSaveAndKeepTheOldFile) {
       EXPECT_EQ(faulty.view().status, "Reading out Board EEPROM content failed!!!");
       EXPECT_EQ(faulty.view().position, 0);
     }
+  }
+}
+
+TEST_F(SaveCommand, ACheckOfABusyTargetTriesAgainForAbout2s) {
+  using Op = FaultyFileSystem::Op;
+  bench.card.card.BoardEeprom() = DistinctBytes(256, 8);
+  bench.files.BusyFor(Op::Probe, 2);
+  bench.Save();
+  EXPECT_TRUE(bench.view().Messages().empty());
+  EXPECT_EQ(ReadWholeFile(bench.folder / "saved.bin"), DistinctBytes(256, 8));
+  EXPECT_EQ(bench.card.clock.Waits(), (std::vector<std::uint32_t>{50, 50}));
+
+  CommandBench forever;
+  forever.host.answer = forever.folder / "saved.bin";
+  forever.files.BusyFor(Op::Probe, 1000);
+  forever.Save();
+  EXPECT_EQ(forever.view().StatusAndMessages(), Strings{"error: File can't be created"});
+  EXPECT_TRUE(forever.card.Requests().empty());
+  EXPECT_EQ(forever.files.Count(Op::Probe), 41u);
+  EXPECT_EQ(forever.card.clock.Waits(), std::vector<std::uint32_t>(40, 50)) << "about 2 s";
+}
+
+TEST_F(SaveCommand, AnAbandonedSaveRemovesOnlyTheEmptyTargetItsCheckCreated) {
+  const FilePath target = bench.folder / "saved.bin";
+  const struct {
+    const char* meanwhile;
+    std::function<void()> act;
+    bool removed;
+  } kCases[] = {
+      {"nothing", [] {}, true},
+      {"written into", [&] { WriteWholeFile(target, {7}); }, false},
+      {"replaced by another empty file",
+       [&] {
+         WriteWholeFile(bench.folder / "other.bin", {});
+         std::filesystem::rename(bench.folder / "other.bin", target);
+       },
+       false},
+  };
+  for (const auto& c : kCases) {
+    std::unique_ptr<PendingSave> save = PendingSave::Begin(bench.files, bench.card.clock, target);
+    ASSERT_TRUE(save) << c.meanwhile;
+    c.act();
+    EXPECT_TRUE(save->Discard()) << c.meanwhile;
+    EXPECT_EQ(bench.folder.Names(), c.removed ? Strings{} : Strings{"saved.bin"}) << c.meanwhile;
+    std::filesystem::remove(target);
   }
 }
 
