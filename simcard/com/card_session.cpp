@@ -5,10 +5,10 @@
 #include <string>
 #include <utility>
 
-#include "common/win32_handle.h"
 #include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
 #include "simcard/com/com_module.h"
+#include "simcard/com/request_hold.h"
 #include "simcard/transaction_log_file.h"
 
 namespace simcard::com {
@@ -47,26 +47,15 @@ CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::files
       card_(std::move(card)),
       folder_(std::move(folder)),
       holds_(config.holdRequests.begin(), config.holdRequests.end()),
-      holdEvent_(config.holdEvent.begin(), config.holdEvent.end()) {
+      holdEvent_(config.holdEvent) {
   if (folder_) log_.open(*folder_ / kLogFileName, std::ios::binary | std::ios::app);
-}
-
-void CardSession::Hold() const {
-  const Win32Handle held(OpenEventW(EVENT_MODIFY_STATE, FALSE, (holdEvent_ + L".held").c_str()));
-  const Win32Handle release(OpenEventW(SYNCHRONIZE, FALSE, holdEvent_.c_str()));
-  if (!held || !release) {
-    AppendModuleNote("hold: the test's events are missing");
-    return;
-  }
-  SetEvent(held.Get());
-  if (WaitForSingleObject(release.Get(), kHoldLimitMs) != WAIT_OBJECT_0) {
-    AppendModuleNote("hold: not let go");
-  }
 }
 
 KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                                  std::uint32_t dataLength, std::uint32_t* bytesReturned) {
-  if (holds_.contains(card_->RequestsNumbered() + 1)) Hold();
+  if (holds_.contains(card_->RequestsNumbered() + 1) && !HoldRequest(holdEvent_, kHoldLimitMs)) {
+    AppendModuleNote("hold: the test's events are missing, or it did not let go");
+  }
   const std::uint64_t arrived = clock_->NowMicros();
   const KsResult result =
       card_->KsProperty(property, propertyLength, data, dataLength, bytesReturned);

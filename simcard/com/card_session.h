@@ -22,8 +22,7 @@ namespace simcard::com {
 // out, its transactions appended to the folder's log as they happen. Without
 // a folder the card is an erased one that lives in memory only. Requests the
 // folder's card.txt names to hold wait, before they are carried out, until
-// the test lets them go (see card_config.h); the test's events must exist
-// before.
+// the test lets them go (request_hold.h).
 class CardSession {
  public:
   // Nothing when the folder's card can't be opened (the reason goes to com.log).
@@ -39,8 +38,6 @@ class CardSession {
 
  private:
   void RecordInFolder(std::uint64_t arrived);
-  // Tells the test that the next request is held and waits until it is let go.
-  void Hold() const;
   // Saves the memory of device after a write to it; false when that failed.
   bool SaveMemory(std::uint8_t device) const;
 
@@ -52,7 +49,7 @@ class CardSession {
   std::ofstream log_;
   std::size_t logged_ = 0;
   std::set<std::size_t> holds_;
-  std::wstring holdEvent_;
+  std::string holdEvent_;
 };
 
 }  // namespace simcard::com

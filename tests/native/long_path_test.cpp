@@ -3,38 +3,28 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 namespace {
 
-const std::wstring kLongName(250, L'n');
+using Name = std::optional<std::wstring>;
 
 TEST(LongPath, OnlyALongDriveOrNetworkPathGetsTheExtendedFormAndNeverTwice) {
-  const struct {
-    std::wstring full;
-    std::optional<std::wstring> extended;
-  } kCases[] = {
+  const std::wstring n(250, L'n');
+  const std::pair<std::wstring, Name> kCases[] = {
       {L"C:\\saves\\board.bin", std::nullopt},
       {L"\\\\server\\share\\board.bin", std::nullopt},
-      {L"C:\\" + kLongName, L"\\\\?\\C:\\" + kLongName},
-      {L"\\\\server\\share\\" + kLongName, L"\\\\?\\UNC\\server\\share\\" + kLongName},
-      {L"\\\\?\\C:\\" + kLongName, std::nullopt},
-      {L"\\\\?\\UNC\\server\\share\\" + kLongName, std::nullopt},
-      {L"\\\\.\\C:\\" + kLongName, std::nullopt},
+      {L"C:\\" + n, L"\\\\?\\C:\\" + n},
+      {L"\\\\server\\s\\" + n, L"\\\\?\\UNC\\server\\s\\" + n},
+      {L"\\\\?\\C:\\" + n, std::nullopt},
+      {L"\\\\?\\UNC\\server\\s\\" + n, std::nullopt},
+      {L"\\\\.\\C:\\" + n, std::nullopt},
   };
-  for (const auto& c : kCases) {
-    EXPECT_EQ(ExtendedLengthForm(c.full), c.extended) << c.full.size();
-  }
-}
+  for (const auto& [full, extended] : kCases) EXPECT_EQ(ExtendedLengthForm(full), extended);
 
-TEST(LongPath, TheTemporaryNameOfATargetJustBelowTheLimitNeedsTheExtendedForm) {
+  // A target short enough as it is, whose temporary file's name is not.
   const std::wstring target = L"C:\\" + std::wstring(230, L'd') + L"\\b.bin";
-  ASSERT_LT(target.size(), 260u - 12u);
   EXPECT_EQ(ExtendedLengthForm(target), std::nullopt);
-  const std::wstring temp = TemporaryNameBeside(target, 4242, 7);
-  EXPECT_EQ(temp, target + L".4242-7.tmp");
-  EXPECT_EQ(ExtendedLengthForm(temp), L"\\\\?\\" + temp);
+  EXPECT_EQ(TemporaryNameBeside(target, 4242, 7), target + L".4242-7.tmp");
+  EXPECT_EQ(ExtendedLengthForm(target + L".4242-7.tmp"), L"\\\\?\\" + target + L".4242-7.tmp");
 }
 
 }  // namespace

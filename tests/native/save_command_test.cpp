@@ -146,46 +146,35 @@ TEST_F(SaveCommand, FileErrorsFailTheSaveAndKeepTheOldFile) {
 }
 
 TEST_F(SaveCommand, ACheckOfABusyTargetTriesAgainForAbout2s) {
-  using Op = FaultyFileSystem::Op;
-  bench.card.card.BoardEeprom() = DistinctBytes(256, 8);
-  bench.files.BusyFor(Op::Probe, 2);
-  bench.Save();
-  EXPECT_TRUE(bench.view().Messages().empty());
-  EXPECT_EQ(ReadWholeFile(bench.folder / "saved.bin"), DistinctBytes(256, 8));
-  EXPECT_EQ(bench.card.clock.Waits(), (std::vector<std::uint32_t>{50, 50}));
-
-  CommandBench forever;
-  forever.host.answer = forever.folder / "saved.bin";
-  forever.files.BusyFor(Op::Probe, 1000);
-  forever.Save();
-  EXPECT_EQ(forever.view().StatusAndMessages(), Strings{"error: File can't be created"});
-  EXPECT_TRUE(forever.card.Requests().empty());
-  EXPECT_EQ(forever.files.Count(Op::Probe), 41u);
-  EXPECT_EQ(forever.card.clock.Waits(), std::vector<std::uint32_t>(40, 50)) << "about 2 s";
+  for (const std::size_t busy : {2u, 1000u}) {
+    CommandBench b;
+    b.host.answer = b.folder / "saved.bin";
+    b.files.BusyFor(FaultyFileSystem::Op::Probe, busy);
+    b.Save();
+    const bool saved = busy == 2;
+    EXPECT_EQ(b.view().Messages(), saved ? Strings{} : Strings{"error: File can't be created"});
+    EXPECT_EQ(b.card.Requests().size(), saved ? 32u : 0u);
+    EXPECT_EQ(b.card.clock.Waits(), std::vector<std::uint32_t>(saved ? 2 : 40, 50)) << "< 2 s";
+  }
 }
 
 TEST_F(SaveCommand, AnAbandonedSaveRemovesOnlyTheEmptyTargetItsCheckCreated) {
   const FilePath target = bench.folder / "saved.bin";
-  const struct {
-    const char* meanwhile;
-    std::function<void()> act;
-    bool removed;
-  } kCases[] = {
-      {"nothing", [] {}, true},
-      {"written into", [&] { WriteWholeFile(target, {7}); }, false},
-      {"replaced by another empty file",
-       [&] {
+  const std::pair<std::function<void()>, Strings> kMeanwhile[] = {
+      {[] {}, Strings{}},
+      {[&] { WriteWholeFile(target, {7}); }, Strings{"saved.bin"}},
+      {[&] {  // another empty file in its place
          WriteWholeFile(bench.folder / "other.bin", {});
          std::filesystem::rename(bench.folder / "other.bin", target);
        },
-       false},
+       Strings{"saved.bin"}},
   };
-  for (const auto& c : kCases) {
+  for (const auto& [act, left] : kMeanwhile) {
     std::unique_ptr<PendingSave> save = PendingSave::Begin(bench.files, bench.card.clock, target);
-    ASSERT_TRUE(save) << c.meanwhile;
-    c.act();
-    EXPECT_TRUE(save->Discard()) << c.meanwhile;
-    EXPECT_EQ(bench.folder.Names(), c.removed ? Strings{} : Strings{"saved.bin"}) << c.meanwhile;
+    ASSERT_TRUE(save);
+    act();
+    EXPECT_TRUE(save->Discard());
+    EXPECT_EQ(bench.folder.Names(), left);
     std::filesystem::remove(target);
   }
 }

@@ -41,25 +41,6 @@ LoggedTransaction ParseLine(const std::string& line) {
 
 }  // namespace
 
-CardHold::CardHold()
-    : name_("Ostrel.Test.CardHold." + std::to_string(GetCurrentProcessId())),
-      held_(CreateEventA(nullptr, FALSE, FALSE, (name_ + ".held").c_str())),
-      release_(CreateEventA(nullptr, FALSE, FALSE, name_.c_str())) {}
-
-std::string CardHold::Config(std::initializer_list<std::size_t> requests) const {
-  std::string lines = "hold_event=" + name_ + "\n";
-  for (std::size_t number : requests) lines += "hold_request=" + std::to_string(number) + "\n";
-  return lines;
-}
-
-bool CardHold::WaitUntilHeld(DWORD timeoutMs) const {
-  return WaitForSingleObject(held_.Get(), timeoutMs) == WAIT_OBJECT_0;
-}
-
-void CardHold::LetGo() const {
-  SetEvent(release_.Get());
-}
-
 std::wstring CardFolder::EnvironmentEntry() const {
   return std::wstring(simcard::com::kCardFolderVariable) + L"=" + Path().wstring();
 }

@@ -4,15 +4,10 @@
 // EEPROM images and card.txt it sets up beforehand, and the transaction log
 // and the DLL's notes it reads afterwards.
 
-#include <windows.h>
-
 #include <cstdint>
 #include <filesystem>
-#include <initializer_list>
 #include <string>
 #include <vector>
-
-#include "common/win32_handle.h"
 
 #include "support/temp_folder.h"
 #include "support/test_bytes.h"
@@ -55,25 +50,6 @@ class CardFolder {
 
  private:
   TempFolder folder_;
-};
-
-// Requests the card holds until the test lets them go, so that a test can act
-// while the program waits for the card: the card's two events, made before
-// the card can need them.
-class CardHold {
- public:
-  CardHold();
-  // The lines of card.txt that hold the requests numbered so.
-  std::string Config(std::initializer_list<std::size_t> requests) const;
-  // Until the card holds the next request; false when it did not in time.
-  bool WaitUntilHeld(DWORD timeoutMs) const;
-  // The card carries the held request out.
-  void LetGo() const;
-
- private:
-  std::string name_;
-  Win32Handle held_;
-  Win32Handle release_;
 };
 
 // How many transactions of kind went to device (two hex digits).

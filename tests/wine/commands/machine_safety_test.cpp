@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "command_end_to_end.h"
+#include "simcard/com/request_hold.h"
 
 namespace ostrel_commands {
 namespace {
@@ -62,7 +63,7 @@ class OnThePc : public CommandEndToEnd {
   // Asked while the card holds a request of the running command, the
   // question waits in the program's queue until the card has let the
   // request go, and is answered where the program next looks at its queue.
-  std::optional<bool> AgreesToEndSessionWhileHeld(const CardHold& hold) const {
+  std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
     if (!hold.WaitUntilHeld(kTransferTimeoutMs)) return std::nullopt;
     std::optional<LRESULT> answer;
     const BOOL sent = SendMessageCallbackW(Dialog(), WM_QUERYENDSESSION, 0, 0, &KeepAnswer,
@@ -171,8 +172,8 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
   WriteWholeFile(files_ / "image.bin", image);
   // The 100th byte's write, and the read-back's first request: its answer
   // comes in the pause before the comparison.
-  const CardHold hold;
-  card_.SetConfig(hold.Config({100, 257}));
+  const simcard::com::RequestHold hold;
+  card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=100\nhold_request=257\n");
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
