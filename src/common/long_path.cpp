@@ -26,7 +26,7 @@ bool IsDrivePath(const std::wstring& path) {
 // wide printf into the program for this.
 std::wstring Decimal(unsigned long value) {
   const std::string digits = std::to_string(value);
-  return std::wstring(digits.begin(), digits.end());
+  return {digits.begin(), digits.end()};
 }
 
 }  // namespace
