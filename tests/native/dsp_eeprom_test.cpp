@@ -22,8 +22,8 @@ class DspTransfer : public ::testing::Test {
   }
 
   bool ReadInto(const std::string& name) {
-    bool created = false;
-    EXPECT_TRUE(files->ProbeWritable(folder / name, created));
+    std::optional<FileIdentity> created;
+    EXPECT_EQ(files->ProbeWritable(folder / name, created), FileOutcome::Done);
     FilePath ignored;
     std::unique_ptr<File> file = files->CreateTemporaryBeside(folder / name, ignored);
     const bool ok = ReadDSPEEPROM(bench.context, *file);

@@ -44,8 +44,9 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
   ASSERT_TRUE(WaitForStatus(L"Board EEPROM content successfully stored to file!"));
   EXPECT_EQ(fs::file_size(file), 384u);
   EXPECT_EQ(ProgressRange(Item(1003)), (std::pair{0, 384}));
-  EXPECT_EQ(ProgressPos(Item(1003)), 384);
-  // The command enables the buttons just after it sets its final status.
+  // The bar shows its position once the dialog paints; the command enables
+  // the buttons just after it sets its final status.
+  EXPECT_TRUE(WaitUntil([&] { return ProgressPos(Item(1003)) == 384; }));
   EXPECT_TRUE(WaitUntil([&] {
     return IsWindowEnabled(Item(1)) && IsWindowEnabled(Item(1000)) && IsWindowEnabled(Item(1002));
   }));
@@ -91,7 +92,7 @@ TEST_F(MainDialogCommands, ExitClickedDuringALongSaveIsDroppedAndTheWindowNeverH
   // The click and the key reached no one: the program goes on.
   Sleep(500);
   EXPECT_FALSE(process_.HasExited());
-  EXPECT_TRUE(IsWindowEnabled(Item(1)));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(1)) != FALSE; }));
 }
 
 }  // namespace
