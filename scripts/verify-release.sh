@@ -96,7 +96,7 @@ while read -r name; do
     echo "DIFFERENT: $name"
     differ+=("$name")
   fi
-done < <({ names_in "$archive"; names_in "$tmp/rebuilt.zip"; } | sort -u)
+done < <({ names_in "$archive"; names_in "$tmp/rebuilt.zip"; } | LC_ALL=C sort -u)
 if [ ${#differ[@]} -eq 0 ] && ! cmp -s "$archive" "$tmp/rebuilt.zip"; then
   differ+=("the archive's own entries (names, order or times)")
 fi
