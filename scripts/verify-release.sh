@@ -42,7 +42,7 @@ work=$(mkdir -p "${2:-$tmp/work}" && realpath "${2:-$tmp/work}")
 # 1. The archive against its own checksums: each listed file matches, and
 # each file is listed.
 published=$tmp/published
-unpack "$archive" "$published" || fail "$archive is not a zip archive"
+unpack "$archive" "$published" 2>/dev/null || fail "$archive is not a zip archive"
 [ -f "$published/SHA256SUMS" ] || fail "the archive has no SHA256SUMS"
 (cd "$published" && tr -d '\r' <SHA256SUMS | sha256sum --check --strict --quiet) \
   || fail "the files above do not match SHA256SUMS"
