@@ -4,7 +4,8 @@
 #     reused by the proofs below) three times: signed with a throwaway key
 #     from a PKCS#12 file, with the same key on a SoftHSM2 token, and
 #     unsigned. The key and the token live in a temporary folder that goes
-#     when Setup ends; only the certificate stays in WORK.
+#     when Setup ends; only the certificate stays in WORK. Then once more
+#     unsigned, with an uncommitted change.
 #   any other step: one check of those archives (see the cases below).
 set -euo pipefail
 step=$1 work=$2
@@ -46,6 +47,10 @@ setup() {
     OSTREL_SIGN_PKCS11_KEY="pkcs11:token=ostrel;object=signer" OSTREL_SIGN_PASSWORD_FILE=$secret/pin \
     package_as token.zip
   package_as unsigned.zip
+  # From a tree with an uncommitted change: stamped, and never proven.
+  echo >>"$work/verifier/clone/LICENSE"
+  package_as modified.zip
+  git -C "$work/verifier/clone" checkout -q LICENSE
   python3 -m zipfile -e "$work/signed.zip" "$work/signed"
 }
 
@@ -79,6 +84,7 @@ case $step in
   TokenSignsAlike) cmp "$work/signed.zip" "$work/token.zip" && ! cmp -s "$work/signed.zip" "$work/unsigned.zip" ;;
   ProvesSigned) proof signed.zip "^PROVEN: .* was built from commit [0-9a-f]{40} \(ostrel.exe signed\)$" ;;
   ProvesUnsigned) proof unsigned.zip "^PROVEN: .* \(ostrel.exe not signed\)$" ;;
+  RefusesModifiedTree) proof modified.zip "^NOT PROVEN: built from uncommitted changes to [0-9a-f]{40}:" ;;
   RefusesChangedProgram)
     altered changed-program "$flip_program_byte"
     proof changed-program.zip "^NOT PROVEN: .* in: .*ostrel\.exe" ;;
