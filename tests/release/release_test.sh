@@ -57,7 +57,7 @@ setup() {
 # altered NAME CHANGE: WORK/signed.zip with CHANGE run in its unpacked
 # folder, packed again with SHA256SUMS made to match.
 altered() {
-  rm -rf "$work/$1" && python3 -m zipfile -e "$work/signed.zip" "$work/$1"
+  rm -rf "${work:?}/$1" && python3 -m zipfile -e "$work/signed.zip" "$work/$1"
   (cd "$work/$1" && eval "$2" && rm SHA256SUMS)
   SOURCE_DATE_EPOCH=$(git -C "$work/verifier/clone" log -1 --format=%ct) \
     python3 "$root/scripts/make_package.py" "$work/$1.zip" \
