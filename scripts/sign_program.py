@@ -87,7 +87,7 @@ def signed_copy(program, options, out):
     run = subprocess.run(["osslsigncode", "sign", *options, "-in", program, "-out", out],
                          stdin=subprocess.DEVNULL, capture_output=True, text=True)
     if run.returncode != 0 or not os.path.isfile(out):
-        raise Refused(f"osslsigncode could not sign with it:\n{run.stdout}{run.stderr}".rstrip())
+        raise Refused(f"osslsigncode failed:\n{run.stdout}{run.stderr}".rstrip())
     with open(out, "rb") as f:
         return f.read()
 
