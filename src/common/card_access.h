@@ -49,7 +49,7 @@ class CardClaim {
   // Only CardAccess makes claims, once it holds the lock.
   class Key {
     friend class CardAccess;
-    Key() {}
+    Key() = default;
   };
 
   CardClaim(Key, CardAccess& access);

@@ -6,7 +6,7 @@
 #include <string>
 
 // The card lock is held by another program.
-inline constexpr char kCardInUseMessage[] =
+inline constexpr const char* kCardInUseMessage =
     "Another Ostrel is using the card. Try again when it has finished.";
 
 // The card lock could not be opened or created; error is the system's.
@@ -16,7 +16,7 @@ inline std::string CardLockUnknownMessage(std::uint32_t error) {
 }
 
 // The reasons the system shows when it asks to shut down during a command.
-inline constexpr wchar_t kWritingReason[] =
+inline constexpr const wchar_t* kWritingReason =
     L"Ostrel is writing to the card's EEPROM. Turning the computer off now can leave the card "
     L"unusable.";
-inline constexpr wchar_t kReadingReason[] = L"Ostrel is reading the card's EEPROM.";
+inline constexpr const wchar_t* kReadingReason = L"Ostrel is reading the card's EEPROM.";

@@ -84,9 +84,9 @@ void MainDialog::Run() {
 INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
-    auto* self = reinterpret_cast<MainDialog*>(lParam);
-    self->window_ = window;
-    self->power_.SetWindow(window);
+    auto* created = reinterpret_cast<MainDialog*>(lParam);
+    created->window_ = window;
+    created->power_.SetWindow(window);
   }
   auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
