@@ -1,22 +1,42 @@
 #include "common/card_access.h"
 
-#include "common/transfer_view.h"
-
-CardClaim::CardClaim(CardAccess& access, CardUse use) : access_(access) {
+CardClaim::CardClaim(Key, CardAccess& access) : access_(access) {
   access_.claimed_ = true;
-  access_.power_.Hold(use);
+  access_.Guard();
 }
 
 CardClaim::~CardClaim() {
-  access_.power_.Release();
+  if (access_.guarding_) access_.LetGo();
   access_.claimed_ = false;
   access_.lock_.Release();
 }
 
-std::unique_ptr<CardClaim> CardAccess::Claim(CardUse use, TransferView& view) {
-  if (!lock_.TryTake()) {
-    view.ShowError(kCardInUseMessage);
-    return nullptr;
-  }
-  return std::make_unique<CardClaim>(*this, use);
+CardAccess::Attempt CardAccess::Claim(CardUse use) {
+  Attempt attempt;
+  attempt.lock = lock_.TryTake();
+  if (attempt.lock.state != LockAnswer::State::Taken) return attempt;
+  use_ = use;
+  attempt.claim = std::make_unique<CardClaim>(CardClaim::Key(), *this);
+  return attempt;
+}
+
+void CardAccess::Guard() {
+  power_.Hold(use_);
+  timer_.Raise();
+  guarding_ = true;
+}
+
+void CardAccess::LetGo() {
+  guarding_ = false;
+  timer_.Lower();
+  power_.Release();
+}
+
+CardAccess::OperatorWait::OperatorWait(CardAccess& access)
+    : access_(access), guarded_(access.guarding_) {
+  if (guarded_) access_.LetGo();
+}
+
+CardAccess::OperatorWait::~OperatorWait() {
+  if (guarded_ && access_.claimed_) access_.Guard();
 }

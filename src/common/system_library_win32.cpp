@@ -21,9 +21,9 @@ std::wstring SystemFolderPath(const wchar_t* name) {
 
 void RestrictDllSearchToSystemFolder() {
   // Found at run time: Windows 7 has it only with its update KB2533623.
-  const HMODULE kernel = GetModuleHandleW(L"kernel32.dll");
-  const auto setDefaultDirectories = reinterpret_cast<SetDefaultDllDirectoriesFunction*>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  const SystemLibrary kernel(L"kernel32.dll");
+  auto* setDefaultDirectories =
+      kernel.Find<SetDefaultDllDirectoriesFunction>("SetDefaultDllDirectories");
   if (setDefaultDirectories != nullptr && setDefaultDirectories(LOAD_LIBRARY_SEARCH_SYSTEM32))
     return;
   // Without it the program's folder stays first; this takes out the current

@@ -9,12 +9,14 @@ constexpr unsigned kTimerNoError = 0;  // TIMERR_NOERROR
 
 void TimerResolution::RaiseToOneMillisecond() {
   if (end_ != nullptr) return;
-  winmm_.emplace(L"winmm.dll");
+  if (!winmm_) winmm_.emplace(L"winmm.dll");
   auto* begin = winmm_->Find<PeriodFunction>("timeBeginPeriod");
   auto* end = winmm_->Find<PeriodFunction>("timeEndPeriod");
   if (begin != nullptr && end != nullptr && begin(kOneMillisecond) == kTimerNoError) end_ = end;
 }
 
-TimerResolution::~TimerResolution() {
-  if (end_ != nullptr) end_(kOneMillisecond);
+void TimerResolution::Lower() {
+  if (end_ == nullptr) return;
+  end_(kOneMillisecond);
+  end_ = nullptr;
 }

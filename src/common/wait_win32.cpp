@@ -26,8 +26,9 @@ class TimerWaiter final : public PreciseWaiter {
         CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
         TIMER_ALL_ACCESS));
     if (!timer_) {
-      // Older systems: a normal timer at a raised system timer resolution.
-      resolution_.RaiseToOneMillisecond();
+      // Older systems: a normal timer, at a raised system timer resolution
+      // while a command uses the card.
+      coarse_ = true;
       timer_ = Win32Handle(CreateWaitableTimerExW(
           nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET, TIMER_ALL_ACCESS));
       spin_ = kCoarseSpin;
@@ -35,6 +36,11 @@ class TimerWaiter final : public PreciseWaiter {
   }
   TimerWaiter(const TimerWaiter&) = delete;
   TimerWaiter& operator=(const TimerWaiter&) = delete;
+
+  void Raise() override {
+    if (coarse_) resolution_.RaiseToOneMillisecond();
+  }
+  void Lower() override { resolution_.Lower(); }
 
   void WaitUntil(Clock::time_point deadline) override {
     SleepUntilShortlyBefore(deadline);
@@ -78,6 +84,7 @@ class TimerWaiter final : public PreciseWaiter {
 
   Win32Handle timer_;
   TimerResolution resolution_;
+  bool coarse_ = false;  // no high-resolution timer here
   microseconds spin_ = kFineSpin;
 };
 

@@ -12,12 +12,28 @@ class Waiter {
   virtual void WaitMilliseconds(std::uint32_t ms) = 0;
 };
 
+// The system's timer. Some systems must run it faster for the precise waits
+// to be precise (Windows before high-resolution waitable timers); the whole
+// PC then runs at that rate, at a cost in power, so it is raised only while
+// a command uses the card.
+class SystemTimer {
+ public:
+  virtual ~SystemTimer() = default;
+  // Raised until Lower; once is enough.
+  virtual void Raise() = 0;
+  virtual void Lower() = 0;
+};
+
 // The real wait (wait_posix.cpp / wait_win32.cpp): it lasts at least the
 // time asked for and not much more. A caller that does something at the
 // start of a wait takes the deadline first and then waits out only what is
-// left of it, so that the wait still ends when it would have.
-class PreciseWaiter : public Waiter {
+// left of it, so that the wait still ends when it would have. The system
+// timer it relies on needs no raising unless the wait says otherwise.
+class PreciseWaiter : public Waiter, public SystemTimer {
  public:
+  void Raise() override {}
+  void Lower() override {}
+
   using Clock = std::chrono::steady_clock;
 
   void WaitMilliseconds(std::uint32_t ms) final {

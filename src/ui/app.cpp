@@ -7,7 +7,6 @@
 #include "device/filter_connection.h"
 #include "ui/machine_card_lock.h"
 #include "ui/main_dialog.h"
-#include "ui/system_power_guard.h"
 
 int RunOstrel(HINSTANCE instance) {
   // The themed standard controls and the progress bar.
@@ -20,9 +19,7 @@ int RunOstrel(HINSTANCE instance) {
   const auto wait = MakePreciseWaiter();
   const auto files = MakeNativeFileSystem();
   MachineCardLock lock;
-  SystemPowerGuard power;
-  CardAccess card(lock, power);
-  MainDialog dialog(instance, connector, *wait, *files, card);
+  MainDialog dialog(instance, connector, *wait, *files, lock);
   dialog.Run();
   return 0;
 }

@@ -28,18 +28,25 @@ class LocalSecurityDescriptor {
 
 }  // namespace
 
-bool MachineCardLock::TryTake() {
+LockAnswer MachineCardLock::TryTake() {
   const LocalSecurityDescriptor descriptor;
   SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
-  // Fails with access denied when another user's Ostrel made it without
-  // letting us in: taken, as far as we can tell, and so for any failure.
+  // Fails when it cannot be opened or made at all: an object of another
+  // kind under its name, a mutex that keeps us out, ... Whether another
+  // program uses the card is then unknown.
   Win32Handle mutex(CreateMutexExW(&attributes, kMutexName, 0, kUseAccess));
-  if (!mutex) return false;
+  if (!mutex) return {LockAnswer::State::Unknown, GetLastError()};
   // Abandoned: an Ostrel that held it was ended; the card is free now.
-  const DWORD waited = WaitForSingleObject(mutex.Get(), 0);
-  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) return false;
-  mutex_ = std::move(mutex);
-  return true;
+  switch (WaitForSingleObject(mutex.Get(), 0)) {
+    case WAIT_OBJECT_0:
+    case WAIT_ABANDONED:
+      mutex_ = std::move(mutex);
+      return {LockAnswer::State::Taken, 0};
+    case WAIT_TIMEOUT:
+      return {LockAnswer::State::HeldElsewhere, 0};
+    default:
+      return {LockAnswer::State::Unknown, GetLastError()};
+  }
 }
 
 void MachineCardLock::Release() {

@@ -7,7 +7,7 @@
 // Ostrel windows of every user logged on to the PC see the same lock.
 class MachineCardLock final : public CardLock {
  public:
-  bool TryTake() override;
+  LockAnswer TryTake() override;
   void Release() override;
 
  private:

@@ -2,7 +2,6 @@
 
 #include <commctrl.h>
 
-#include <algorithm>
 #include <exception>
 
 #include "common/win32_text.h"
@@ -21,17 +20,6 @@ constexpr wchar_t kApplicationName[] = L"Ostrel";
 constexpr int kBoardListIndex = 0;
 constexpr int kChannelDecoderListIndex = 1;
 constexpr std::size_t kTypedSizeCharacters = 9;
-using namespace std::chrono_literals;
-// The commands hold the thread while they run, so the dialog paints what
-// they change only at these moments, once the last paint is at least as old
-// as the moment's age. Painting costs milliseconds: in a pacing wait it costs
-// the transfer nothing, since the wait still ends at its deadline.
-constexpr auto kPaintNewStatus = 0ms;  // a new step of the command: shown at once
-constexpr auto kPaintInWait = 40ms;    // smooth progress, never outlasting a wait
-// Any other change: the waits come first wherever there are any, so this
-// paints only for a command that does not wait (a board read), often enough
-// that the window never looks hung.
-constexpr auto kPaintOnChange = 100ms;
 
 // The typed size is read from the first characters of the edit's text; any
 // character outside ASCII is neither a digit nor white space for that.
@@ -74,10 +62,19 @@ class BusyScope {
 }  // namespace
 
 MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait,
-                       FileSystem& files, CardAccess& card)
+                       FileSystem& files, CardLock& lock)
     : instance_(instance),
-      waiter_(wait, [this] { PaintPendingOlderThan(kPaintInWait); }),
-      services_{connector, waiter_, files, card} {}
+      painting_({[this](std::int32_t p) {
+                   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(p),
+                                       0);
+                 },
+                 [this](std::int32_t n) {
+                   SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
+                 },
+                 [this] { PaintPending(); }}),
+      waiter_(wait, [this] { painting_.Waiting(); }),
+      card_(lock, power_, wait),
+      services_{connector, waiter_, files, card_} {}
 
 void MainDialog::Run() {
   DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_OSTREL_DIALOG), nullptr, DialogProc,
@@ -87,7 +84,9 @@ void MainDialog::Run() {
 INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_INITDIALOG) {
     SetWindowLongPtrW(window, DWLP_USER, lParam);
-    reinterpret_cast<MainDialog*>(lParam)->window_ = window;
+    auto* created = reinterpret_cast<MainDialog*>(lParam);
+    created->window_ = window;
+    created->power_.SetWindow(window);
   }
   auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
   return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
@@ -109,8 +108,9 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
       return TRUE;
     case WM_QUERYENDSESSION:
       // No shutdown, restart or log-off while a command uses the card; when
-      // idle the default handling agrees.
-      if (!services_.card.Claimed()) return FALSE;
+      // idle, or while a box waits for the operator, the default handling
+      // agrees.
+      if (!card_.Guarding()) return FALSE;
       SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_QUERYDRAGICON:
@@ -137,8 +137,8 @@ void MainDialog::OnInitDialog() {
   CheckDlgButton(window_, IDC_OVERRIDE_PCI, BST_CHECKED);
   CheckRadioButton(window_, IDC_SIZE_256, IDC_SIZE_TYPED, IDC_SIZE_256);
   selectedSize_ = 256;
-  progressEnd_ =
-      static_cast<std::int32_t>(SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_GETRANGE, FALSE, 0));
+  painting_.StartWithRange(static_cast<std::int32_t>(
+      SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_GETRANGE, FALSE, 0)));
 }
 
 void MainDialog::AddAboutToSystemMenu() {
@@ -224,7 +224,7 @@ void MainDialog::RunCommand(Command command) {
       ShowError(std::string("Unexpected error: ") + error.what());
     }
   }
-  ShowProgressPos();
+  painting_.ShowProgressPos();
   // Clicks and keys made meanwhile were aimed at a dialog that was busy; a
   // click on "&Exit" during a write must not end the program afterwards.
   DropQueuedInput();
@@ -240,39 +240,24 @@ void MainDialog::EnableBoardOptions(bool on) {
   }
 }
 
-void MainDialog::PaintPendingOlderThan(std::chrono::milliseconds age) {
-  if (std::chrono::steady_clock::now() - lastPaint_ < age) return;
-  ShowProgressPos();
+void MainDialog::PaintPending() {
   RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
   PaintPendingWhileBusy(Item(IDC_PROGRESS));
-  lastPaint_ = std::chrono::steady_clock::now();
 }
 
 void MainDialog::SetStatusText(const std::string& text) {
   SetDlgItemTextW(window_, IDC_STATUS, ToWide(text, NarrowEncoding::Utf8).c_str());
-  PaintPendingOlderThan(kPaintNewStatus);
+  painting_.StatusChanged();
 }
 
 void MainDialog::SetProgressRange(std::int32_t n) {
-  ShowProgressPos();  // in the order the command set them
-  progressEnd_ = n;
-  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETRANGE32, 0, n);
-  PaintPendingOlderThan(kPaintOnChange);
+  painting_.RangeChanged(n);
 }
 
 void MainDialog::SetProgressPos(std::int32_t p) {
-  // Kept until the dialog paints: a new position makes the bar paint itself
-  // at once, which costs more than a pacing wait's worth of time per request
-  // on some systems, and even holding its painting back costs calls into the
-  // system (Wine's server, for one) on every request.
-  progressPos_ = std::clamp(p, std::min(0, progressEnd_), std::max(0, progressEnd_));
-  PaintPendingOlderThan(kPaintOnChange);
-}
-
-void MainDialog::ShowProgressPos() {
-  if (progressPos_ == shownProgressPos_) return;
-  SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(progressPos_), 0);
-  shownProgressPos_ = progressPos_;
+  // Even holding the bar's painting back would cost calls into the system
+  // (Wine's server, for one) on every request.
+  painting_.PositionChanged(p);
 }
 
 void MainDialog::EnableCommands(bool on) {
@@ -304,7 +289,7 @@ void MainDialog::ShowPlainMessage(const std::string& text, const std::string& ca
 void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
   // The box's own loop would hand queued clicks to the dialog's buttons.
   if (commandRunning_) DropQueuedInput();
-  ShowProgressPos();  // the box's loop paints the dialog
+  painting_.ShowProgressPos();  // the box's loop paints the dialog
   MessageBoxW(window_, ToWide(text, NarrowEncoding::Utf8).c_str(), caption.c_str(), style);
 }
 

@@ -5,21 +5,24 @@
 
 #include <windows.h>
 
-#include <chrono>
 #include <cstdint>
 #include <string>
 
+#include "common/card_access.h"
 #include "common/transfer_view.h"
 #include "common/waiter.h"
 #include "ui/command_host.h"
+#include "ui/paint_schedule.h"
 #include "ui/painting_waiter.h"
+#include "ui/system_power_guard.h"
 
 class MainDialog final : public TransferView, public CommandHost {
  public:
   // The commands pace their requests on wait, through a waiter of the
-  // dialog's own that paints at the start of each wait.
+  // dialog's own that paints at the start of each wait, and claim the card
+  // with lock, the system kept awake for the dialog's window meanwhile.
   MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait, FileSystem& files,
-             CardAccess& card);
+             CardLock& lock);
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
@@ -54,25 +57,20 @@ class MainDialog final : public TransferView, public CommandHost {
   void RunCommand(Command command);
   void TakeTypedSize();
   void EnableBoardOptions(bool on);
-  // Paints what a running command has changed, when the last paint is at
-  // least age old (the ages of the moments that paint are in main_dialog.cpp).
-  void PaintPendingOlderThan(std::chrono::milliseconds age);
-  // Hands the bar the position last set, before anything paints it.
-  void ShowProgressPos();
+  void PaintPending();
   void Box(const std::string& text, const std::wstring& caption, UINT style);
   HWND Item(int id) const { return GetDlgItem(window_, id); }
 
   HINSTANCE instance_;
+  PaintSchedule painting_;
   PaintingWaiter waiter_;
+  SystemPowerGuard power_;
+  CardAccess card_;
   CommandServices services_;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
   std::int32_t selectedSize_ = 256;
-  std::int32_t progressEnd_ = 0;
-  std::int32_t progressPos_ = 0;
-  std::int32_t shownProgressPos_ = 0;
   bool commandRunning_ = false;
-  std::chrono::steady_clock::time_point lastPaint_{};
   // The control that had the focus when the buttons were disabled.
   HWND focusBeforeBusy_ = nullptr;
 };

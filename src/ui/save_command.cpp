@@ -6,6 +6,7 @@
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
 #include "ui/board_size_check.h"
+#include "ui/command_view.h"
 #include "ui/pending_save.h"
 
 namespace {
@@ -37,7 +38,7 @@ bool ReadBoardIntoFile(const TransferContext& context, File& file, std::int32_t 
 }  // namespace
 
 void OnSaveToFile(CommandHost& host, const CommandServices& services) {
-  TransferView& view = host.View();
+  CommandView view(host.View(), services.card);
   const CommandSettings settings = host.Settings();
   if (!AcceptBoardSize(settings, view)) return;
 
@@ -57,7 +58,7 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
   view.SetProgressRange(dsp ? kDspEepromSize : settings.selectedSize);
   view.SetStatusText(texts.reading);
 
-  std::unique_ptr<CardClaim> claim = services.card.Claim(CardUse::Reading, view);
+  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Reading);
   bool saved = claim && (dsp ? ReadDSPEEPROM(context, save->file())
                              : ReadBoardIntoFile(context, save->file(), settings.selectedSize));
   claim.reset();

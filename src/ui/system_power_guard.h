@@ -3,6 +3,7 @@
 #include <windows.h>
 
 #include "common/card_access.h"
+#include "common/system_library_win32.h"
 
 // Keeps the PC from sleeping for inactivity while a command uses the card,
 // and gives the system a reason to show when it asks to shut down
@@ -11,6 +12,9 @@ class SystemPowerGuard final : public PowerGuard {
  public:
   SystemPowerGuard();
 
+  // The window the system asks: the dialog hands it its own once it has one.
+  void SetWindow(HWND window) { window_ = window; }
+
   void Hold(CardUse use) override;
   void Release() override;
 
@@ -18,8 +22,10 @@ class SystemPowerGuard final : public PowerGuard {
   using ReasonCreateFunction = BOOL WINAPI(HWND, LPCWSTR);
   using ReasonDestroyFunction = BOOL WINAPI(HWND);
 
+  SystemLibrary user32_;
   // Found at run time; their failures are ignored (Wine's are stubs that fail).
   ReasonCreateFunction* reasonCreate_ = nullptr;
   ReasonDestroyFunction* reasonDestroy_ = nullptr;
-  HWND window_ = nullptr;  // the window the reason is registered for
+  HWND window_ = nullptr;
+  bool reasonGiven_ = false;
 };

@@ -7,6 +7,7 @@
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
 #include "ui/board_size_check.h"
+#include "ui/command_view.h"
 
 namespace {
 
@@ -18,8 +19,7 @@ void EndWithFailure(TransferView& view, const char* status) {
   view.EnableCommands(true);
 }
 
-void WriteDspImage(TransferView& view, const TransferContext& context, CardAccess& card,
-                   std::unique_ptr<File> file) {
+void WriteDspImage(CommandView& view, const TransferContext& context, std::unique_ptr<File> file) {
   constexpr const char* kFailed = "Writing to EEPROM failed!!!";
   const std::int32_t length = CheckDSPImage(view, *file);
   if (length == kDspImageFileError) {
@@ -32,7 +32,7 @@ void WriteDspImage(TransferView& view, const TransferContext& context, CardAcces
   view.SetProgressPos(0);
   view.SetStatusText("Programming the EEPROM...");
   view.EnableCommands(false);
-  std::unique_ptr<CardClaim> claim = card.Claim(CardUse::Writing, view);
+  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Writing);
   const bool written = claim && WriteDSPEEPROM(context, *file, length);
   claim.reset();
   file.reset();
@@ -77,8 +77,8 @@ std::optional<std::vector<std::uint8_t>> ReadBoardImage(TransferView& view, File
   return image;
 }
 
-void WriteBoardImage(TransferView& view, const TransferContext& context, CardAccess& card,
-                     std::unique_ptr<File> file, const CommandSettings& settings) {
+void WriteBoardImage(CommandView& view, const TransferContext& context, std::unique_ptr<File> file,
+                     const CommandSettings& settings) {
   constexpr const char* kFailed = "Writing to Board-EEPROM failed!!!";
   const std::optional<std::vector<std::uint8_t>> image = ReadBoardImage(view, *file, settings);
   if (!image) return;
@@ -88,7 +88,7 @@ void WriteBoardImage(TransferView& view, const TransferContext& context, CardAcc
   view.SetStatusText("Programming the Board-EEPROM...");
   view.EnableCommands(false);
   // Held through the write, the read-back and the pause after it.
-  std::unique_ptr<CardClaim> claim = card.Claim(CardUse::Writing, view);
+  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Writing);
   if (!claim ||
       !WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
     claim.reset();
@@ -125,7 +125,7 @@ void WriteBoardImage(TransferView& view, const TransferContext& context, CardAcc
 }  // namespace
 
 void OnWriteToEEPROM(CommandHost& host, const CommandServices& services) {
-  TransferView& view = host.View();
+  CommandView view(host.View(), services.card);
   const CommandSettings settings = host.Settings();
   if (!AcceptBoardSize(settings, view)) return;
 
@@ -138,8 +138,8 @@ void OnWriteToEEPROM(CommandHost& host, const CommandServices& services) {
   }
   const TransferContext context{view, services.connector, services.waiter};
   if (settings.kind == EepromKind::ChannelDecoder) {
-    WriteDspImage(view, context, services.card, std::move(file));
+    WriteDspImage(view, context, std::move(file));
   } else {
-    WriteBoardImage(view, context, services.card, std::move(file), settings);
+    WriteBoardImage(view, context, std::move(file), settings);
   }
 }

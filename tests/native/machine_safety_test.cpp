@@ -33,22 +33,38 @@ void RunCommand(CommandBench& bench, const Command& c) {
   c.save ? bench.Save() : bench.Write();
 }
 
-TEST(CardClaim, WhileAnotherOstrelHoldsTheCardEachCommandEndsBeforeAnyLookup) {
-  for (const Command& c : kCommands) {
-    CommandBench bench;
-    bench.machine.takenElsewhere = true;
-    RunCommand(bench, c);
-    const std::string where = c.failed;
-    EXPECT_EQ(bench.view().StatusAndMessages().back(), std::string("status: ") + c.failed);
-    EXPECT_EQ(bench.view().Messages(), Strings{std::string("error: ") + kCardInUseMessage})
-        << where;
-    EXPECT_EQ(bench.view().position, 0) << where;
-    EXPECT_TRUE(bench.view().commandsEnabled) << where;
-    EXPECT_EQ(bench.card.connector.TimesOpened(), 0) << where;
-    EXPECT_TRUE(bench.card.Requests().empty()) << where;
-    EXPECT_EQ(bench.machine.events, Strings{"lock refused 0/0"}) << "nothing held: " << where;
-    EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), c.file) << where;
-    EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"}) << where;
+TEST(CardClaim, WhenTheLockIsNotOursEachCommandSaysWhyAndEndsBeforeAnyLookup) {
+  struct Refusal {
+    LockAnswer answer;
+    const char* lockStep;
+    std::string message;
+  };
+  const Refusal refusals[] = {
+      {{LockAnswer::State::HeldElsewhere, 0},
+       "lock refused 0/0",
+       "Another Ostrel is using the card. Try again when it has finished."},
+      {{LockAnswer::State::Unknown, 6},
+       "lock unknown 0/0",
+       "Ostrel can't check whether another program is using the card (error 6). Restart the PC "
+       "and try again."},
+  };
+  for (const Refusal& r : refusals) {
+    for (const Command& c : kCommands) {
+      CommandBench bench;
+      bench.machine.lockAnswer = r.answer;
+      RunCommand(bench, c);
+      const std::string where = std::string(r.lockStep) + ", " + c.failed;
+      EXPECT_EQ(bench.view().StatusAndMessages().back(), std::string("status: ") + c.failed);
+      EXPECT_EQ(bench.view().Messages(), Strings{"error: " + r.message}) << where;
+      EXPECT_EQ(bench.view().position, 0) << where;
+      EXPECT_TRUE(bench.view().commandsEnabled) << where;
+      EXPECT_EQ(bench.card.connector.TimesOpened(), 0) << where;
+      EXPECT_TRUE(bench.card.Requests().empty()) << where;
+      EXPECT_EQ(bench.machine.events, (Strings{r.lockStep, "box 0/0"}))
+          << "nothing held: " << where;
+      EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), c.file) << where;
+      EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"}) << where;
+    }
   }
 }
 
@@ -62,14 +78,20 @@ TEST(CardClaim, CoversEveryLookupAndTheSettlingPauseOfAVerifiedWrite) {
   RunCommand(verified, kCommands[1]);
   ASSERT_EQ(verified.view().Messages().size(), 1u);
   EXPECT_EQ(verified.machine.events,
-            (Strings{"lock -", "awake, writing -", "may sleep 1000", "unlock 1000"}));
+            (Strings{"lock -", "awake, writing -", "timer raised -", "timer lowered 1000",
+                     "may sleep 1000", "unlock 1000", "box 1000"}));
 
-  // A lookup that finds no card is inside the claim too.
+  // A lookup that finds no card is inside the claim too; its boxes are not.
   CommandBench missing;
   missing.card.connector.SetCardPresent(false);
   RunCommand(missing, kCommands[0]);
-  EXPECT_EQ(missing.machine.events,
-            (Strings{"lock 0/0", "awake, reading 0/0", "may sleep 0/0", "unlock 0/0"}));
+  const Strings box = {"timer lowered 0/0", "may sleep 0/0", "box 0/0", "awake, reading 0/0",
+                       "timer raised 0/0"};
+  Strings expected = {"lock 0/0", "awake, reading 0/0", "timer raised 0/0"};
+  expected.insert(expected.end(), box.begin(), box.end());
+  expected.insert(expected.end(), box.begin(), box.end());
+  expected.insert(expected.end(), {"timer lowered 0/0", "may sleep 0/0", "unlock 0/0"});
+  EXPECT_EQ(missing.machine.events, expected);
 }
 
 TEST(BusyFile, AReplaceOrRemovalTriesAgainForAbout2sWhileAnotherProgramHoldsTheFile) {

@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "common/waiter.h"
+#include "ui/paint_schedule.h"
 #include "ui/painting_waiter.h"
 
 namespace {
@@ -53,6 +54,35 @@ TEST(PaintingWaiter, PaintsFirstThenWaitsOnlyToTheDeadlineTakenAtTheCall) {
   EXPECT_GE(wait.deadline, called + 20ms);
   // Painting took its time out of the wait instead of adding to it.
   EXPECT_LE(wait.deadline, paintStarted + 20ms);
+}
+
+// What the dialog's painting rule does to the screen at each moment, on a
+// clock the test moves.
+TEST(PaintSchedule, PaintsANewStatusAtOnceAndOtherChangesOnlyOnceTheLastPaintIsOldEnough) {
+  std::vector<std::string> screen;
+  Clock::time_point now = Clock::time_point{} + 1h;
+  PaintSchedule painting({[&](std::int32_t p) { screen.push_back("pos " + std::to_string(p)); },
+                          [&](std::int32_t n) { screen.push_back("range " + std::to_string(n)); },
+                          [&] { screen.push_back("paint"); }, [&] { return now; }});
+  painting.StartWithRange(100);
+  const auto step = [&](std::chrono::milliseconds later, const std::function<void()>& change) {
+    now += later;
+    screen.clear();
+    change();
+    return screen;
+  };
+  using S = std::vector<std::string>;
+  EXPECT_EQ(step(0ms, [&] { painting.PositionChanged(7); }), (S{"pos 7", "paint"})) << "first";
+  EXPECT_EQ(step(99ms, [&] { painting.PositionChanged(8); }), S{}) << "held back";
+  EXPECT_EQ(step(0ms, [&] { painting.StatusChanged(); }), (S{"pos 8", "paint"}));
+  EXPECT_EQ(step(39ms, [&] { painting.Waiting(); }), S{});
+  EXPECT_EQ(step(1ms, [&] { painting.Waiting(); }), S{"paint"}) << "nothing new for the bar";
+  EXPECT_EQ(step(0ms, [&] { painting.PositionChanged(500); }), S{}) << "clamped to the range";
+  EXPECT_EQ(step(0ms, [&] { painting.RangeChanged(-20); }), (S{"pos 100", "range -20"}));
+  EXPECT_EQ(step(0ms, [&] { painting.PositionChanged(5); }), S{});
+  EXPECT_EQ(step(0ms, [&] { painting.ShowProgressPos(); }), S{"pos 0"}) << "before a box";
+  EXPECT_EQ(step(0ms, [&] { painting.ShowProgressPos(); }), S{});
+  EXPECT_EQ(step(100ms, [&] { painting.PositionChanged(-3); }), (S{"pos -3", "paint"}));
 }
 
 }  // namespace

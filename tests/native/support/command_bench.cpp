@@ -16,10 +16,27 @@ std::string CommandBench::MachineState() const {
          std::to_string(card.connector.OpenConnections());
 }
 
-std::vector<std::string> CommandBench::ClaimAroundRequests(CardUse use) const {
-  const std::size_t requests = card.card.Log().size();
-  if (requests == 0) return {};
-  const std::string end = std::to_string(requests) + "/0";
-  return {"lock 0/0", use == CardUse::Reading ? "awake, reading 0/0" : "awake, writing 0/0",
-          "may sleep " + end, "unlock " + end};
+std::vector<std::string> CommandBench::ClaimAroundRequests(std::optional<CardUse> use) const {
+  std::vector<std::string> steps;
+  const auto add = [&](std::initializer_list<const char*> names, const std::string& state) {
+    for (const char* name : names) steps.push_back(name + (" " + state));
+  };
+  const char* awake = use == CardUse::Writing ? "awake, writing" : "awake, reading";
+  bool claimed = use.has_value();
+  if (claimed) add({"lock", awake, "timer raised"}, "0/0");
+  const auto endClaim = [&] {
+    const std::string end = std::to_string(card.card.Log().size()) + "/0";
+    if (claimed) add({"timer lowered", "may sleep", "unlock"}, end);
+    claimed = false;
+  };
+  for (const std::string& event : machine.events) {
+    if (event.rfind("unlock ", 0) == 0) endClaim();
+    if (event.rfind("box ", 0) != 0) continue;
+    const std::string state = event.substr(4);
+    if (claimed) add({"timer lowered", "may sleep"}, state);
+    steps.push_back(event);
+    if (claimed) add({awake, "timer raised"}, state);
+  }
+  endClaim();
+  return steps;
 }

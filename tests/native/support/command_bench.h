@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -17,6 +18,7 @@
 struct CommandBench {
   explicit CommandBench(std::uint32_t boardSize = 256) : card(boardSize) {
     card.card.SnapshotChDec();
+    host.view.onBox = [this] { machine.Note("box"); };
   }
 
   void Save();
@@ -34,7 +36,9 @@ struct CommandBench {
 
   // "<requests so far>/<connections open>", as the machine's steps record it.
   std::string MachineState() const;
-  // The machine's steps when the command claimed the card around all its
-  // requests (none when it made none) and let everything go again.
-  std::vector<std::string> ClaimAroundRequests(CardUse use) const;
+  // The machine's steps, the boxes among them, when the command claimed the
+  // card for use around all its requests, let the guard and the timer go
+  // around each box shown meanwhile, and let everything go at the end. With
+  // no use, the boxes alone: nothing was claimed.
+  std::vector<std::string> ClaimAroundRequests(std::optional<CardUse> use) const;
 };

@@ -7,17 +7,19 @@
 
 #include "common/card_access.h"
 
-// The machine around a command in a unit test: the card lock and the power
-// guard, each step recorded with what state() says at that moment (the
-// card's requests so far, say), so that a test sees what they covered.
+// The machine around a command in a unit test: the card lock, the power
+// guard and the system timer, each step recorded with what state() says at
+// that moment (the card's requests so far, say), so that a test sees what
+// they covered.
 struct FakeMachine {
   explicit FakeMachine(std::function<std::string()> whatNow) : state(std::move(whatNow)) {}
 
   struct Lock final : CardLock {
     explicit Lock(FakeMachine& m) : machine(m) {}
-    bool TryTake() override {
-      machine.Note(machine.takenElsewhere ? "lock refused" : "lock");
-      return !machine.takenElsewhere;
+    LockAnswer TryTake() override {
+      static const char* const kNotes[] = {"lock", "lock refused", "lock unknown"};
+      machine.Note(kNotes[static_cast<int>(machine.lockAnswer.state)]);
+      return machine.lockAnswer;
     }
     void Release() override { machine.Note("unlock"); }
     FakeMachine& machine;
@@ -30,13 +32,20 @@ struct FakeMachine {
     void Release() override { machine.Note("may sleep"); }
     FakeMachine& machine;
   };
+  struct Timer final : SystemTimer {
+    explicit Timer(FakeMachine& m) : machine(m) {}
+    void Raise() override { machine.Note("timer raised"); }
+    void Lower() override { machine.Note("timer lowered"); }
+    FakeMachine& machine;
+  };
 
   void Note(const std::string& step) { events.push_back(step + " " + (state ? state() : "")); }
 
   std::function<std::string()> state;
-  bool takenElsewhere = false;  // another Ostrel holds the card
+  LockAnswer lockAnswer{LockAnswer::State::Taken, 0};  // what the lock says when taken
   std::vector<std::string> events;
   Lock lock{*this};
   Power power{*this};
-  CardAccess access{lock, power};
+  Timer timer{*this};
+  CardAccess access{lock, power, timer};
 };

@@ -21,14 +21,17 @@ void RecordingView::EnableCommands(bool on) {
 }
 
 void RecordingView::ShowError(const std::string& text) {
+  if (onBox) onBox();
   events_.push_back({Kind::Error, text, "Ostrel", 0});
 }
 
 void RecordingView::ShowNotice(const std::string& text) {
+  if (onBox) onBox();
   events_.push_back({Kind::Notice, text, "Ostrel", 0});
 }
 
 void RecordingView::ShowPlainMessage(const std::string& text, const std::string& caption) {
+  if (onBox) onBox();
   events_.push_back({Kind::Plain, text, caption, 0});
 }
 

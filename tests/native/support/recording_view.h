@@ -1,6 +1,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,6 +37,7 @@ class RecordingView final : public TransferView {
   std::vector<std::string> Errors() const;
   std::vector<std::int64_t> Positions() const;
 
+  std::function<void()> onBox;  // called as each message box opens
   std::string status = "Read/write status";
   std::int64_t range = 100;
   std::int64_t position = 0;

@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <utility>
 
+#include "capture_registry.h"
 #include "command_end_to_end.h"
 #include "simcard/com/request_hold.h"
 
@@ -86,6 +87,15 @@ class OnThePc : public CommandEndToEnd {
     std::size_t count = 0;
     for (const LoggedTransaction& t : card_.Log()) count += t.process == process.Id() ? 1 : 0;
     return count;
+  }
+  // A box of the command waits for the operator: the session may end
+  // meanwhile. Answers it.
+  void AnswerBoxLettingTheSessionEnd(const std::wstring& text,
+                                     const Here& where = Here::current()) {
+    const CallerTrace caller(where);
+    ASSERT_TRUE(ostrel_ui::WaitForMessageBox(*program_, L"Ostrel", kTransferTimeoutMs));
+    EXPECT_EQ(AgreesToEndSession(), true) << testing::PrintToString(text);
+    AnswerBox(L"Ostrel", text, BoxIcon::Stop);
   }
   // The other program becomes the one the helpers drive.
   void SwitchTo(std::unique_ptr<OstrelProcess>& other) { std::swap(program_, other); }
@@ -239,6 +249,53 @@ TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {
   EXPECT_EQ(card_.Log().size(), 3u + 512u + 2u) << "no request after the transfer";
   EXPECT_EQ(ReadWholeFile(target), dsp);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
+}
+
+TEST_F(OnThePc, TheSessionMayEndWhileAFailureBoxWaitsAndTheCommandEndsAsBeforeAfterIt) {
+  {
+    const CaptureDevices noDevices;
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_TRUE(SaveTo(files_ / "board.bin"));
+    AnswerBoxLettingTheSessionEnd(L"FindFilterByName: Couldn't find enumerator!");
+    AnswerBoxLettingTheSessionEnd(L"Couldn't find AnalogCaptureFilter!");
+    ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
+    EXPECT_EQ(files_.Names(), std::vector<std::string>{});
+  }
+
+  // A failed page of a DSP save: the channel decoder is restored after the box.
+  card_.SetConfig("fail_transaction=104\n");
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+  ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
+  AnswerBoxLettingTheSessionEnd(L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 100)!");
+  ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
+  EXPECT_EQ(Progress(), 0);
+  EXPECT_EQ(files_.Names(), std::vector<std::string>{});
+  const std::vector<LoggedTransaction> log = card_.Log();
+  ASSERT_EQ(log.size(), 106u);
+  EXPECT_EQ(log[104].kind + log[104].device + log[104].subaddress + log[104].data, "SET100700");
+  EXPECT_EQ(log[105].kind + log[105].device + log[105].subaddress, "SET103C");
+  EXPECT_EQ(log[105].data, log[0].data);
+  EXPECT_EQ(AgreesToEndSession(), true);
+}
+
+TEST_F(OnThePc, ALockNameTakenByAnotherKindOfObjectRefusesTheSaveSayingSo) {
+  const Win32Handle other(CreateEventW(nullptr, TRUE, FALSE, L"Global\\Ostrel.CardLock"));
+  ASSERT_TRUE(other);
+  const Bytes previous = DistinctBytes(256, 68);
+  WriteWholeFile(files_ / "board.bin", previous);
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+
+  ASSERT_TRUE(SaveTo(files_ / "board.bin"));
+  AnswerBox(L"Ostrel",
+            L"Ostrel can't check whether another program is using the card (error 6). Restart the "
+            L"PC and try again.",
+            BoxIcon::Stop);
+  ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
+  EXPECT_EQ(Progress(), 0);
+  EXPECT_TRUE(WaitUntil([&] { return CommandsEnabled(); }));
+  EXPECT_EQ(ReadWholeFile(files_ / "board.bin"), previous);
+  EXPECT_EQ(files_.Names(), std::vector<std::string>{"board.bin"});
+  ExpectCardUntouched();
 }
 
 }  // namespace

@@ -1,0 +1,35 @@
+#include "ui/command_view.h"
+
+#include <utility>
+
+#include "ui/card_use_texts.h"
+
+std::unique_ptr<CardClaim> CommandView::ClaimCard(CardUse use) {
+  CardAccess::Attempt attempt = card_.Claim(use);
+  switch (attempt.lock.state) {
+    case LockAnswer::State::Taken:
+      break;
+    case LockAnswer::State::HeldElsewhere:
+      ShowError(kCardInUseMessage);
+      break;
+    case LockAnswer::State::Unknown:
+      ShowError(CardLockUnknownMessage(attempt.lock.error));
+      break;
+  }
+  return std::move(attempt.claim);
+}
+
+void CommandView::ShowError(const std::string& text) {
+  const CardAccess::OperatorWait wait(card_);
+  dialog_.ShowError(text);
+}
+
+void CommandView::ShowNotice(const std::string& text) {
+  const CardAccess::OperatorWait wait(card_);
+  dialog_.ShowNotice(text);
+}
+
+void CommandView::ShowPlainMessage(const std::string& text, const std::string& caption) {
+  const CardAccess::OperatorWait wait(card_);
+  dialog_.ShowPlainMessage(text, caption);
+}
