@@ -268,7 +268,7 @@ TEST_F(OnThePc, TheSessionMayEndWhileAFailureBoxWaitsAndTheCommandEndsAsBeforeAf
   ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
   AnswerBoxLettingTheSessionEnd(L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 100)!");
   ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
-  EXPECT_EQ(Progress(), 0);
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
   EXPECT_EQ(files_.Names(), std::vector<std::string>{});
   const std::vector<LoggedTransaction> log = card_.Log();
   ASSERT_EQ(log.size(), 106u);
@@ -291,8 +291,8 @@ TEST_F(OnThePc, ALockNameTakenByAnotherKindOfObjectRefusesTheSaveSayingSo) {
             L"PC and try again.",
             BoxIcon::Stop);
   ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
-  EXPECT_EQ(Progress(), 0);
-  EXPECT_TRUE(WaitUntil([&] { return CommandsEnabled(); }));
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
+  EXPECT_TRUE(WaitForCommandsEnabled());
   EXPECT_EQ(ReadWholeFile(files_ / "board.bin"), previous);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"board.bin"});
   ExpectCardUntouched();
