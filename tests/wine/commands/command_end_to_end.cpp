@@ -1,5 +1,7 @@
 #include "command_end_to_end.h"
 
+#include "capture_registry.h"
+
 #include <iomanip>
 #include <iostream>
 
@@ -39,6 +41,10 @@ bool HoldsAnIcon(HWND box) {
 }
 
 }  // namespace
+
+void CommandEndToEnd::SetUp() {
+  if (const std::string why = WhyTheSimulatedCardIsNotAlone(); !why.empty()) GTEST_SKIP() << why;
+}
 
 void CommandEndToEnd::StartProgram(const std::wstring& exe, const Here& where) {
   const CallerTrace caller(where);

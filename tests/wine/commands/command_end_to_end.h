@@ -38,6 +38,9 @@ inline constexpr int kTypedSizeEdit = 1009;
 // The helpers below report their failures at the calling test's line too.
 class CommandEndToEnd : public testing::Test {
  protected:
+  // Skipped where the program could reach another card than the virtual one.
+  void SetUp() override;
+
   // Starts the program (exe) on card_; the card's folder may still be set up
   // afterwards, each connection reads it afresh.
   void StartProgram(const std::wstring& exe = ostrel_ui::OstrelExePath(),

@@ -6,9 +6,12 @@
 
 #include <gtest/gtest.h>
 
+#include <array>
 #include <memory>
 #include <stdexcept>
+#include <string>
 
+#include "simcard/com/capture_identifiers.h"
 #include "simcard/com/registration.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,13 +19,37 @@ using simcard::com::GuidText;
 
 namespace {
 
+// The machine's own classes, not HKCR's merged view: what is set aside
+// there is put back there, and a registration of this user's own is never
+// turned into one of the machine's.
+const HKEY kMachine = HKEY_LOCAL_MACHINE;
+
 std::wstring InstanceKey() {
-  return L"CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
+  return L"Software\\Classes\\CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
 }
 
 // Outside the category, so that the entries survive a test that dies while
 // it holds them aside.
+constexpr wchar_t kTestsKey[] = L"Software\\Ostrel tests";
 constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
+
+// Set by the self-test kit to how it registered the simulated card.
+constexpr wchar_t kRegistrationVariable[] = L"OSTREL_SELFTEST_REGISTRATION";
+
+bool RegisteredForThisUserOnly() {
+  std::array<wchar_t, 16> value{};
+  const DWORD length = GetEnvironmentVariableW(kRegistrationVariable, value.data(),
+                                               static_cast<DWORD>(value.size()));
+  return length > 0 && length < value.size() && std::wstring(value.data()) == L"user";
+}
+
+// The category's devices as the system device enumerator lists them.
+struct ListedDevice {
+  std::wstring name;           // empty when it has none that reads as text
+  std::optional<CLSID> clsid;  // nothing when it has none that reads as one
+};
+
+std::vector<ListedDevice> ListedDevices();
 
 void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
@@ -65,10 +92,10 @@ CaptureDevices::CaptureDevices() {
   PutBackSetAsideCaptureDevices();
   const Key aside(HKEY_CURRENT_USER, kSetAsideKey, true);
   if (!aside) throw std::runtime_error("cannot make the set-aside key");
-  if (const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), false); instances) {
+  if (const Key instances(kMachine, InstanceKey(), false); instances) {
     Check(RegCopyTreeW(instances.Get(), nullptr, aside.Get()), "set entries aside");
   }
-  Check(RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str()), "remove the entries");
+  Check(RegDeleteTreeW(kMachine, InstanceKey().c_str()), "remove the entries");
 }
 
 CaptureDevices::~CaptureDevices() {
@@ -77,29 +104,62 @@ CaptureDevices::~CaptureDevices() {
 
 void CaptureDevices::Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   SetString(device.Get(), L"FriendlyName", friendlyName);
 }
 
 void CaptureDevices::AddWithoutName(const GUID& entry, const CLSID& clsid) {
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   if (!device) throw std::runtime_error("cannot create a device entry");
   SetString(device.Get(), L"CLSID", GuidText(clsid));
 }
 
 void CaptureDevices::AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   SetValue(device.Get(), L"FriendlyName", REG_DWORD, &friendlyName, sizeof(friendlyName));
 }
 
 void PutBackSetAsideCaptureDevices() {
   const Key aside(HKEY_CURRENT_USER, kSetAsideKey, false);
   if (!aside) return;
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str());
-  const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), true);
+  RegDeleteTreeW(kMachine, InstanceKey().c_str());
+  const Key instances(kMachine, InstanceKey(), true);
   Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
   Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
+  // Only while nothing else is in it.
+  RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
+}
+
+std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
+  if (RegisteredForThisUserOnly()) {
+    return "the virtual card is registered for this user only; tests that rewrite the capture "
+           "category's registry run only when the card is registered for the whole machine";
+  }
+  devices.emplace();
+  if (const std::size_t listed = ListedDevices().size(); listed != 0) {
+    devices.reset();
+    return "the system still lists " + std::to_string(listed) +
+           " capture device(s) with the category's registry entries set aside: it enumerates "
+           "this PC's own devices from their drivers; the test needs an empty category";
+  }
+  return {};
+}
+
+std::string WhyTheSimulatedCardIsNotAlone() {
+  const std::wstring cardName = simcard::com::kCaptureFilterName;
+  std::size_t named = 0;
+  bool simulated = false;
+  for (const ListedDevice& device : ListedDevices()) {
+    if (device.name != cardName) continue;
+    ++named;
+    simulated = simulated || device.clsid == simcard::com::kClsidSimCard;
+  }
+  if (named == 1 && simulated) return {};
+  if (!simulated) return "the system does not list the virtual card under the capture category";
+  return "the system lists " + std::to_string(named) +
+         " capture devices named as the card (a real card?); the program under test could "
+         "reach another than the virtual card";
 }
 
 namespace {
@@ -130,14 +190,42 @@ ServedClass::~ServedClass() {
   CoRevokeClassObject(cookie_);
 }
 
-std::vector<CLSID> EnumeratedClasses() {
-  std::vector<CLSID> classes;
+namespace {
+
+// CoInitialize's share of the caller's thread, for as long as it lives.
+class ComUser {
+ public:
+  ComUser() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
+  ~ComUser() {
+    if (initialized_) CoUninitialize();
+  }
+  ComUser(const ComUser&) = delete;
+  ComUser& operator=(const ComUser&) = delete;
+
+ private:
+  bool initialized_;
+};
+
+std::optional<std::wstring> ReadString(IPropertyBag& properties, const wchar_t* name) {
+  VARIANT value;
+  VariantInit(&value);
+  std::optional<std::wstring> text;
+  if (SUCCEEDED(properties.Read(name, &value, nullptr)) && value.vt == VT_BSTR) {
+    text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
+  }
+  VariantClear(&value);
+  return text;
+}
+
+std::vector<ListedDevice> ListedDevices() {
+  const ComUser com;
+  std::vector<ListedDevice> listed;
   ComPtr<ICreateDevEnum> devices;
   ComPtr<IEnumMoniker> monikers;
   if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
                               IID_PPV_ARGS(devices.GetAddressOf()))) ||
       devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
-    return classes;
+    return listed;
   }
   ComPtr<IMoniker> moniker;
   while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
@@ -145,14 +233,24 @@ std::vector<CLSID> EnumeratedClasses() {
     if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
       continue;
     }
-    VARIANT value;
-    VariantInit(&value);
+    ListedDevice device;
+    device.name = ReadString(*properties.Get(), L"FriendlyName").value_or(L"");
     CLSID clsid{};
-    if (SUCCEEDED(properties->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-        SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid))) {
-      classes.push_back(clsid);
+    if (const auto text = ReadString(*properties.Get(), L"CLSID");
+        text && SUCCEEDED(CLSIDFromString(text->c_str(), &clsid))) {
+      device.clsid = clsid;
     }
-    VariantClear(&value);
+    listed.push_back(device);
+  }
+  return listed;
+}
+
+}  // namespace
+
+std::vector<CLSID> EnumeratedClasses() {
+  std::vector<CLSID> classes;
+  for (const ListedDevice& device : ListedDevices()) {
+    if (device.clsid) classes.push_back(*device.clsid);
   }
   return classes;
 }
