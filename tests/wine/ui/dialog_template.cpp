@@ -6,7 +6,33 @@ namespace ostrel_ui {
 
 namespace {
 
-std::wstring String(LittleEndianReader& r) {
+// The program's reader, with what only a dialog template needs besides:
+// skips, and alignment counted from the template's start.
+class TemplateReader {
+ public:
+  explicit TemplateReader(std::span<const std::uint8_t> data) : reader_(data) {}
+
+  bool Ok() const { return reader_.Ok(); }
+  std::uint16_t Word() {
+    position_ += 2;
+    return reader_.Word();
+  }
+  std::uint32_t DoubleWord() {
+    position_ += 4;
+    return reader_.DoubleWord();
+  }
+  void Skip(std::size_t count) {
+    position_ += count;
+    reader_.Bytes(count);
+  }
+  void Align(std::size_t alignment) { Skip((alignment - position_ % alignment) % alignment); }
+
+ private:
+  LittleEndianReader reader_;
+  std::size_t position_ = 0;
+};
+
+std::wstring String(TemplateReader& r) {
   std::wstring text;
   for (std::uint16_t c = r.Word(); r.Ok() && c != 0; c = r.Word()) {
     text.push_back(static_cast<wchar_t>(c));
@@ -15,7 +41,7 @@ std::wstring String(LittleEndianReader& r) {
 }
 
 // A string, or 0xFFFF and an ordinal (returned as "#n"), or nothing.
-std::wstring StringOrOrdinal(LittleEndianReader& r) {
+std::wstring StringOrOrdinal(TemplateReader& r) {
   const std::uint16_t first = r.Word();
   if (first == 0 || !r.Ok()) return {};
   if (first == 0xFFFF) return L"#" + std::to_wstring(r.Word());
@@ -23,7 +49,7 @@ std::wstring StringOrOrdinal(LittleEndianReader& r) {
   return text + String(r);
 }
 
-int Short(LittleEndianReader& r) {
+int Short(TemplateReader& r) {
   return static_cast<std::int16_t>(r.Word());
 }
 
@@ -40,7 +66,7 @@ std::wstring PredefinedClassName(const std::wstring& name) {
 }  // namespace
 
 std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> data) {
-  LittleEndianReader r(data);
+  TemplateReader r(data);
   if (r.Word() != 1 || r.Word() != 0xFFFF) return std::nullopt;
   DialogTemplate dialog;
   r.DoubleWord();  // help id
@@ -56,9 +82,8 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> 
   dialog.caption = String(r);
   if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
     dialog.pointSize = r.Word();
-    r.Word();  // weight
-    r.Byte();  // italic
-    r.Byte();  // character set
+    r.Word();   // weight
+    r.Skip(2);  // italic, character set: a byte each
     dialog.font = String(r);
   }
   for (int i = 0; i < count && r.Ok(); ++i) {

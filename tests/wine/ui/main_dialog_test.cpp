@@ -10,6 +10,7 @@
 
 #include "ostrel_driver.h"
 #include "resource.h"
+#include "support/caller_trace.h"
 
 namespace ostrel_ui {
 namespace {
@@ -34,7 +35,8 @@ class MainDialog : public testing::Test {
     }
     return true;
   }
-  void ChooseTypedSize() const {
+  void ChooseTypedSize(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
     Click(Item(IDC_SIZE_TYPED));
     ASSERT_TRUE(Eventually([&] { return Enabled(IDC_TYPED_SIZE); }));
   }
@@ -76,7 +78,7 @@ TEST_F(MainDialog, ChannelDecoderDisablesTheBoardOptionsButNotTheEdit) {
 }
 
 TEST_F(MainDialog, AnEnabledEditStaysEnabledWhateverTheList) {
-  ChooseTypedSize();
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
   SelectListIndex(Dialog(), IDC_EEPROM_LIST, 1);
   ASSERT_TRUE(Eventually([&] { return BoardOptionsEnabled(false); }));
   EXPECT_TRUE(Enabled(IDC_TYPED_SIZE));
@@ -86,7 +88,7 @@ TEST_F(MainDialog, AnEnabledEditStaysEnabledWhateverTheList) {
 }
 
 TEST_F(MainDialog, TypedSizeRadioEnablesTheEditAndItJoinsTheTabOrder) {
-  ChooseTypedSize();
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
   EXPECT_TRUE(IsChecked(Item(IDC_SIZE_TYPED)));
   EXPECT_FALSE(IsChecked(Item(IDC_SIZE_256)));
   EXPECT_TRUE(Enabled(IDC_TYPED_SIZE));
@@ -97,7 +99,7 @@ TEST_F(MainDialog, TypedSizeRadioEnablesTheEditAndItJoinsTheTabOrder) {
 }
 
 TEST_F(MainDialog, ReselectingAFixedSizeDisablesTheEditAndKeepsTheTypedText) {
-  ChooseTypedSize();
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
   SetText(Item(IDC_TYPED_SIZE), L"384");
   Click(Item(IDC_SIZE_256));
   ASSERT_TRUE(Eventually([&] { return !Enabled(IDC_TYPED_SIZE); }));
@@ -106,7 +108,7 @@ TEST_F(MainDialog, ReselectingAFixedSizeDisablesTheEditAndKeepsTheTypedText) {
   EXPECT_FALSE(Enabled(IDC_TYPED_SIZE));
   EXPECT_EQ(Text(Item(IDC_TYPED_SIZE)), L"384");
 
-  ChooseTypedSize();
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
   Click(Item(IDC_SIZE_512));
   EXPECT_TRUE(Eventually([&] { return !Enabled(IDC_TYPED_SIZE); }));
   EXPECT_TRUE(IsChecked(Item(IDC_SIZE_512)));
@@ -124,7 +126,8 @@ TEST_F(MainDialog, OptionsToggleAsAutoCheckBoxes) {
 // Ending the dialog ends the program, by each of the operator's ways.
 class MainDialogEnd : public MainDialog {
  protected:
-  void ExpectProgramEnds() const {
+  void ExpectProgramEnds(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
     ASSERT_TRUE(process_.WaitForExit()) << "ostrel.exe is still running";
     EXPECT_EQ(process_.ExitCode(), 0u);
   }
@@ -136,7 +139,7 @@ TEST_F(MainDialogEnd, ExitButton) {
 }
 
 TEST_F(MainDialogEnd, EnterWhileTypingASize) {
-  ChooseTypedSize();
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
   SetText(Item(IDC_TYPED_SIZE), L"384");
   PressKey(Item(IDC_TYPED_SIZE), VK_RETURN);
   ExpectProgramEnds();
