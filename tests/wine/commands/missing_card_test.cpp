@@ -3,9 +3,6 @@
 
 #include <gtest/gtest.h>
 
-#include <optional>
-#include <string>
-
 #include "capture_registry.h"
 #include "command_end_to_end.h"
 

@@ -6,10 +6,10 @@
 
 #include <gtest/gtest.h>
 
-#include <array>
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <string_view>
 
 #include "simcard/com/capture_identifiers.h"
 #include "simcard/com/registration.h"
@@ -19,9 +19,8 @@ using simcard::com::GuidText;
 
 namespace {
 
-// The machine's own classes, not HKCR's merged view: what is set aside
-// there is put back there, and a registration of this user's own is never
-// turned into one of the machine's.
+// The machine's own classes, not HKCR's merged view: what is set aside there
+// is put back there, never turned into a registration of this user's own.
 const HKEY kMachine = HKEY_LOCAL_MACHINE;
 
 std::wstring InstanceKey() {
@@ -30,26 +29,7 @@ std::wstring InstanceKey() {
 
 // Outside the category, so that the entries survive a test that dies while
 // it holds them aside.
-constexpr wchar_t kTestsKey[] = L"Software\\Ostrel tests";
 constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
-
-// Set by the self-test kit to how it registered the simulated card.
-constexpr wchar_t kRegistrationVariable[] = L"OSTREL_SELFTEST_REGISTRATION";
-
-bool RegisteredForThisUserOnly() {
-  std::array<wchar_t, 16> value{};
-  const DWORD length = GetEnvironmentVariableW(kRegistrationVariable, value.data(),
-                                               static_cast<DWORD>(value.size()));
-  return length > 0 && length < value.size() && std::wstring(value.data()) == L"user";
-}
-
-// The category's devices as the system device enumerator lists them.
-struct ListedDevice {
-  std::wstring name;           // empty when it has none that reads as text
-  std::optional<CLSID> clsid;  // nothing when it has none that reads as one
-};
-
-std::vector<ListedDevice> ListedDevices();
 
 void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
@@ -84,6 +64,60 @@ void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD
 void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
   SetValue(key, name, REG_SZ, text.c_str(),
            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
+}
+
+// The category's devices as the system device enumerator lists them.
+struct ListedDevice {
+  std::wstring name;           // empty when it has none that reads as text
+  std::optional<CLSID> clsid;  // nothing when it has none that reads as one
+};
+
+std::optional<std::wstring> ReadString(IPropertyBag& properties, const wchar_t* name) {
+  VARIANT value;
+  VariantInit(&value);
+  std::optional<std::wstring> text;
+  if (SUCCEEDED(properties.Read(name, &value, nullptr)) && value.vt == VT_BSTR) {
+    text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
+  }
+  VariantClear(&value);
+  return text;
+}
+
+std::vector<ListedDevice> ListedDevices() {
+  // COM for this call, whether or not the caller's thread has it already.
+  const HRESULT com = CoInitialize(nullptr);
+  const std::unique_ptr<const HRESULT, void (*)(const HRESULT*)> uninitialize(
+      SUCCEEDED(com) ? &com : nullptr, [](const HRESULT*) { CoUninitialize(); });
+  std::vector<ListedDevice> listed;
+  ComPtr<ICreateDevEnum> devices;
+  ComPtr<IEnumMoniker> monikers;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
+      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
+    return listed;
+  }
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> properties;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
+      continue;
+    }
+    ListedDevice device;
+    device.name = ReadString(*properties.Get(), L"FriendlyName").value_or(L"");
+    CLSID clsid{};
+    if (const auto text = ReadString(*properties.Get(), L"CLSID");
+        text && SUCCEEDED(CLSIDFromString(text->c_str(), &clsid))) {
+      device.clsid = clsid;
+    }
+    listed.push_back(device);
+  }
+  return listed;
+}
+
+bool RegisteredForThisUserOnly() {
+  // Set by the self-test kit to how it registered the simulated card.
+  const wchar_t* registration = _wgetenv(L"OSTREL_SELFTEST_REGISTRATION");
+  return registration != nullptr && std::wstring_view(registration) == L"user";
 }
 
 }  // namespace
@@ -128,38 +162,32 @@ void PutBackSetAsideCaptureDevices() {
   Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
   Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
   // Only while nothing else is in it.
-  RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Ostrel tests");
 }
 
 std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
   if (RegisteredForThisUserOnly()) {
-    return "the virtual card is registered for this user only; tests that rewrite the capture "
-           "category's registry run only when the card is registered for the whole machine";
+    return "the card is registered for this user only; this test rewrites the machine's "
+           "capture category";
   }
   devices.emplace();
   if (const std::size_t listed = ListedDevices().size(); listed != 0) {
     devices.reset();
-    return "the system still lists " + std::to_string(listed) +
-           " capture device(s) with the category's registry entries set aside: it enumerates "
-           "this PC's own devices from their drivers; the test needs an empty category";
+    return "the test needs an empty capture category, but the system also lists " +
+           std::to_string(listed) + " device(s) of this PC from their drivers";
   }
   return {};
 }
 
 std::string WhyTheSimulatedCardIsNotAlone() {
-  const std::wstring cardName = simcard::com::kCaptureFilterName;
-  std::size_t named = 0;
-  bool simulated = false;
+  std::vector<std::optional<CLSID>> named;
   for (const ListedDevice& device : ListedDevices()) {
-    if (device.name != cardName) continue;
-    ++named;
-    simulated = simulated || device.clsid == simcard::com::kClsidSimCard;
+    if (device.name == simcard::com::kCaptureFilterName) named.push_back(device.clsid);
   }
-  if (named == 1 && simulated) return {};
-  if (!simulated) return "the system does not list the virtual card under the capture category";
-  return "the system lists " + std::to_string(named) +
-         " capture devices named as the card (a real card?); the program under test could "
-         "reach another than the virtual card";
+  if (named == std::vector<std::optional<CLSID>>{simcard::com::kClsidSimCard}) return {};
+  return "the system lists " + std::to_string(named.size()) +
+         " capture device(s) named as the card, not just the virtual card: the program "
+         "could reach another (a real card?)";
 }
 
 namespace {
@@ -189,63 +217,6 @@ ServedClass::ServedClass(const CLSID& clsid, simcard::com::FilterKind kind) {
 ServedClass::~ServedClass() {
   CoRevokeClassObject(cookie_);
 }
-
-namespace {
-
-// CoInitialize's share of the caller's thread, for as long as it lives.
-class ComUser {
- public:
-  ComUser() : initialized_(SUCCEEDED(CoInitialize(nullptr))) {}
-  ~ComUser() {
-    if (initialized_) CoUninitialize();
-  }
-  ComUser(const ComUser&) = delete;
-  ComUser& operator=(const ComUser&) = delete;
-
- private:
-  bool initialized_;
-};
-
-std::optional<std::wstring> ReadString(IPropertyBag& properties, const wchar_t* name) {
-  VARIANT value;
-  VariantInit(&value);
-  std::optional<std::wstring> text;
-  if (SUCCEEDED(properties.Read(name, &value, nullptr)) && value.vt == VT_BSTR) {
-    text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
-  }
-  VariantClear(&value);
-  return text;
-}
-
-std::vector<ListedDevice> ListedDevices() {
-  const ComUser com;
-  std::vector<ListedDevice> listed;
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
-    return listed;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> properties;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
-      continue;
-    }
-    ListedDevice device;
-    device.name = ReadString(*properties.Get(), L"FriendlyName").value_or(L"");
-    CLSID clsid{};
-    if (const auto text = ReadString(*properties.Get(), L"CLSID");
-        text && SUCCEEDED(CLSIDFromString(text->c_str(), &clsid))) {
-      device.clsid = clsid;
-    }
-    listed.push_back(device);
-  }
-  return listed;
-}
-
-}  // namespace
 
 std::vector<CLSID> EnumeratedClasses() {
   std::vector<CLSID> classes;

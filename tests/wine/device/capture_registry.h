@@ -36,9 +36,8 @@ void PutBackSetAsideCaptureDevices();
 // emptied here, the reason to skip the test with.
 std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices);
 
-// Why the simulated card is not the one device the system lists under the
-// card's name (the program would reach another, a real card say); empty
-// when it is.
+// Why the simulated card is not the only device the system lists under the
+// card's name (the program could reach another, a real card); empty if it is.
 std::string WhyTheSimulatedCardIsNotAlone();
 
 // Serves filters of kind under clsid from this process while it lives.

@@ -57,8 +57,7 @@ class FilterLookup : public testing::Test {
     EXPECT_EQ(counts.references, served);
   }
 
-  // The category's entries, the test's own only.
-  std::optional<CaptureDevices> devices;
+  std::optional<CaptureDevices> devices;  // the category: the test's own entries only
   RecordingView view;
 };
 

@@ -6,33 +6,7 @@ namespace ostrel_ui {
 
 namespace {
 
-// The program's reader, with what only a dialog template needs besides:
-// skips, and alignment counted from the template's start.
-class TemplateReader {
- public:
-  explicit TemplateReader(std::span<const std::uint8_t> data) : reader_(data) {}
-
-  bool Ok() const { return reader_.Ok(); }
-  std::uint16_t Word() {
-    position_ += 2;
-    return reader_.Word();
-  }
-  std::uint32_t DoubleWord() {
-    position_ += 4;
-    return reader_.DoubleWord();
-  }
-  void Skip(std::size_t count) {
-    position_ += count;
-    reader_.Bytes(count);
-  }
-  void Align(std::size_t alignment) { Skip((alignment - position_ % alignment) % alignment); }
-
- private:
-  LittleEndianReader reader_;
-  std::size_t position_ = 0;
-};
-
-std::wstring String(TemplateReader& r) {
+std::wstring String(LittleEndianReader& r) {
   std::wstring text;
   for (std::uint16_t c = r.Word(); r.Ok() && c != 0; c = r.Word()) {
     text.push_back(static_cast<wchar_t>(c));
@@ -41,7 +15,7 @@ std::wstring String(TemplateReader& r) {
 }
 
 // A string, or 0xFFFF and an ordinal (returned as "#n"), or nothing.
-std::wstring StringOrOrdinal(TemplateReader& r) {
+std::wstring StringOrOrdinal(LittleEndianReader& r) {
   const std::uint16_t first = r.Word();
   if (first == 0 || !r.Ok()) return {};
   if (first == 0xFFFF) return L"#" + std::to_wstring(r.Word());
@@ -49,8 +23,16 @@ std::wstring StringOrOrdinal(TemplateReader& r) {
   return text + String(r);
 }
 
-int Short(TemplateReader& r) {
+int Short(LittleEndianReader& r) {
   return static_cast<std::int16_t>(r.Word());
+}
+
+// On to the next multiple of alignment from start, where the template
+// begins; an empty read tells where the reader is.
+void Align(LittleEndianReader& r, const std::uint8_t* start, std::size_t alignment) {
+  if (!r.Ok()) return;
+  const auto position = static_cast<std::size_t>(r.Bytes(0).data() - start);
+  r.Bytes((alignment - position % alignment) % alignment);
 }
 
 std::wstring PredefinedClassName(const std::wstring& name) {
@@ -66,7 +48,7 @@ std::wstring PredefinedClassName(const std::wstring& name) {
 }  // namespace
 
 std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> data) {
-  TemplateReader r(data);
+  LittleEndianReader r(data);
   if (r.Word() != 1 || r.Word() != 0xFFFF) return std::nullopt;
   DialogTemplate dialog;
   r.DoubleWord();  // help id
@@ -82,12 +64,12 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> 
   dialog.caption = String(r);
   if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
     dialog.pointSize = r.Word();
-    r.Word();   // weight
-    r.Skip(2);  // italic, character set: a byte each
+    r.Word();    // weight
+    r.Bytes(2);  // italic, character set
     dialog.font = String(r);
   }
   for (int i = 0; i < count && r.Ok(); ++i) {
-    r.Align(4);
+    Align(r, data.data(), 4);
     TemplateItem item;
     r.DoubleWord();  // help id
     item.exStyle = r.DoubleWord();
@@ -99,7 +81,7 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> 
     item.id = static_cast<int>(r.DoubleWord());
     item.className = PredefinedClassName(StringOrOrdinal(r));
     item.text = StringOrOrdinal(r);
-    r.Skip(r.Word());  // creation data
+    r.Bytes(r.Word());  // creation data
     dialog.items.push_back(item);
   }
   if (!r.Ok()) return std::nullopt;
