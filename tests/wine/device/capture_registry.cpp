@@ -9,7 +9,6 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
-#include <string_view>
 
 #include "simcard/com/capture_identifiers.h"
 #include "simcard/com/registration.h"
@@ -116,8 +115,9 @@ std::vector<ListedDevice> ListedDevices() {
 
 bool RegisteredForThisUserOnly() {
   // Set by the self-test kit to how it registered the simulated card.
-  const wchar_t* registration = _wgetenv(L"OSTREL_SELFTEST_REGISTRATION");
-  return registration != nullptr && std::wstring_view(registration) == L"user";
+  std::wstring value(8, L'\0');
+  return GetEnvironmentVariableW(L"OSTREL_SELFTEST_REGISTRATION", value.data(), 8) == 4 &&
+         value.compare(0, 4, L"user") == 0;
 }
 
 }  // namespace
