@@ -15,6 +15,7 @@
 #include "card_check.h"
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
+#include "ostrel_version.h"
 #include "ui/machine_card_lock.h"
 #include "ui/system_power_guard.h"
 
@@ -37,7 +38,9 @@ bool OperatorAgrees(const FilePath& folder) {
 
 int Run(const FilePath& folder) {
   CheckReport report;
-  if (!IdentifyCard(report)) return kFailed;
+  const bool found = IdentifyCard(report);
+  report.Line("Ostrel's card check, version " OSTREL_VERSION_TEXT);
+  if (!found) return kFailed;
   if (!OperatorAgrees(folder)) {
     std::printf("Nothing was done.\n");
     return kRefused;

@@ -56,7 +56,7 @@ grep -q 'never writes to an EEPROM' "$work/console.txt" || fail "the request doe
 report "$work/out" >"$work/report.txt"
 head -n1 "$work/report.txt" | grep -q '^Card: the VIRTUAL card ' || fail "report's first line"
 ms='[0-9]+ ms\)'
-expect_lines "$work/report.txt" \
+expect_lines "$work/report.txt" "Ostrel's card check, version [0-9.]+" \
   "Channel decoder registers before: 07=00, 3C\.\.41=5A 0C 12 34 00 01 \(2 requests, $ms" \
   "Board EEPROM read [12]: 256 bytes \(32 requests, $ms" \
   "DSP EEPROM read [12]: 32768 bytes \(517 requests, $ms" \
