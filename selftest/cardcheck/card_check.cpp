@@ -128,18 +128,18 @@ bool IdentifyCard(CheckReport& report) {
 }
 
 std::string ConsentRequest(const FilePath& folder) {
-  const std::string where = ToNarrow(folder, NarrowEncoding::Utf8);
+  const auto in = [&](const wchar_t* name) {
+    return ToNarrow(InFolder(folder, name), NarrowEncoding::Utf8);
+  };
   return "This check only reads the card's EEPROMs; it never writes to an EEPROM. It will:\n"
          "- read the channel decoder's registers before and after the reads;\n"
          "- read the board EEPROM (256 bytes) twice and the DSP EEPROM (32768 bytes) twice;\n"
          "- write to the card only the channel decoder switch, and its restore, that every DSP\n"
          "  save makes (once for each DSP read);\n"
          "- save what it read in " +
-         where + "\\board-eeprom.bin and " + where + "\\dsp-eeprom.bin, and its report in " +
-         where +
-         "\\card-check.txt.\n"
-         "Type yes and press Enter to go on; anything else ends the check without touching the "
-         "card: ";
+         in(kBoardName) + " and " + in(kDspName) + ",\n  and its report in " + in(kReportName) +
+         ".\nType yes and press Enter to go on; anything else ends the check without touching "
+         "the card: ";
 }
 
 void CheckCard(FileSystem& files, const FilePath& folder, CheckReport& report) {
