@@ -2,7 +2,9 @@
 # Installs what building, testing and packaging Ostrel needs on Debian 12
 # (and, untried, Ubuntu 24.04): the MinGW-w64 cross compilers, 32-bit Wine
 # and its fonts, Xvfb, GoogleTest sources, the native toolchain with the
-# sanitizer and fuzzer runtimes of its clang, git and Python.
+# sanitizer and fuzzer runtimes of its clang, git and Python, and what signs
+# and proves a release: osslsigncode, openssl, and SoftHSM2 with OpenSSL's
+# PKCS#11 engine (the tests' stand-in for a hardware token).
 # Does nothing when everything is already there.
 set -euo pipefail
 
@@ -10,6 +12,7 @@ packages=(
   cmake ninja-build g++ clang clang-format clang-tidy cppcheck
   googletest g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
   wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick python3 git
+  osslsigncode openssl softhsm2 libengine-pkcs11-openssl
 )
 
 sudo_cmd=()

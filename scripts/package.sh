@@ -1,13 +1,15 @@
 #!/usr/bin/env bash
 # Builds the archive operators download, dist/ostrel-<version>-win32.zip:
-# ostrel.exe (stripped), README.txt, LICENSE and SHA256SUMS. Installs what is
-# missing, builds only the program, in a folder of its own (build/package),
-# and prints the archive's path, its SHA-256 (publish it beside the archive)
-# and the size of ostrel.exe.
+# ostrel.exe (stripped, and signed when a key is configured: see
+# scripts/sign_program.py), README.txt (naming the commit), LICENSE and
+# SHA256SUMS. Installs what is missing, builds only the program, in a folder
+# of its own (build/package), and prints the archive's path, its SHA-256
+# (publish it beside the archive) and the size of ostrel.exe.
 #
 # The same commit gives the same bytes in any folder at any time: the
 # archive's times come from the commit (SOURCE_DATE_EPOCH, unless already
-# set) and nothing of the build's folder or clock gets into the program.
+# set) and nothing of the build's folder or clock gets into the program. Its
+# signature, too, is the same for the same key: it is dated at that time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -21,8 +23,10 @@ if [ -z "${SOURCE_DATE_EPOCH:-}" ]; then
 fi
 export SOURCE_DATE_EPOCH
 if [ -n "$(git status --porcelain --untracked-files=no 2>/dev/null)" ]; then
-  echo "$0: note: uncommitted changes; this archive is not the commit's" >&2
+  echo "$0: note: uncommitted changes; this archive is not the commit's and says so" >&2
 fi
+# A signing key that is configured but unusable stops here, before the build.
+python3 scripts/sign_program.py --check ostrel.exe
 
 cmake --preset package >/dev/null
 cmake --build --preset package -j"$(nproc)"

@@ -63,6 +63,15 @@ bool ApplySetting(std::string_view key, std::string_view value, CardConfig& conf
     if (code) config.failCode = static_cast<KsResult>(static_cast<std::uint32_t>(*code));
     return code.has_value();
   }
+  if (key == "hold_request") {
+    const auto number = ParseInRange(value, 1, 0xFFFFFFFF);
+    if (number) config.holdRequests.push_back(static_cast<std::size_t>(*number));
+    return number.has_value();
+  }
+  if (key == "hold_event") {
+    config.holdEvent = std::string(value);
+    return !value.empty();
+  }
   return false;
 }
 
@@ -83,6 +92,10 @@ std::optional<CardConfig> ParseCardConfig(std::string_view text, std::string& er
       error = "line " + std::to_string(lineNumber) + ": bad setting '" + std::string(line) + "'";
       return std::nullopt;
     }
+  }
+  if (!config.holdRequests.empty() && config.holdEvent.empty()) {
+    error = "hold_request without hold_event";
+    return std::nullopt;
   }
   return config;
 }
@@ -112,8 +125,13 @@ std::unique_ptr<SimCard> OpenCardFolder(CardClock& clock, const std::filesystem:
                                         std::string& error) {
   const std::optional<CardConfig> config = ReadCardConfig(folder, error);
   if (!config) return nullptr;
-  auto card = std::make_unique<SimCard>(clock, config->boardSize);
-  ApplyFaults(*config, *card);
+  return OpenCardFolder(clock, folder, *config, error);
+}
+
+std::unique_ptr<SimCard> OpenCardFolder(CardClock& clock, const std::filesystem::path& folder,
+                                        const CardConfig& config, std::string& error) {
+  auto card = std::make_unique<SimCard>(clock, config.boardSize);
+  ApplyFaults(config, *card);
   if (!card->LoadFrom(folder)) {
     error = "cannot load the EEPROM images in " + folder.string();
     return nullptr;

@@ -9,6 +9,12 @@
 //   fail_device=0xA2      fail every request to this device (may be repeated)
 //   fail_code=1           code the faults answer with (default 0x80004005,
 //                         E_FAIL; 1 is S_FALSE)
+//   hold_request=40       hold the 40th request, before carrying it out,
+//                         until the test lets it go (may be repeated;
+//                         needs hold_event)
+//   hold_event=Name       the named events of the holds (ASCII): the card
+//                         sets "Name.held" when it holds a request, and
+//                         carries it out once "Name" is set
 //
 // Numbers are decimal (a leading '-' allowed for fail_code) or hexadecimal
 // with a 0x prefix. An unknown key or a bad number makes the file invalid.
@@ -33,6 +39,8 @@ struct CardConfig {
   std::vector<std::size_t> failTransactions;
   std::vector<std::uint8_t> failDevices;
   KsResult failCode = kKsFail;
+  std::vector<std::size_t> holdRequests;
+  std::string holdEvent;
 };
 
 // The settings in text; nothing, with the reason in error, when invalid.
@@ -43,7 +51,10 @@ std::optional<CardConfig> ReadCardConfig(const std::filesystem::path& folder, st
 
 void ApplyFaults(const CardConfig& config, SimCard& card);
 
-// The card a folder describes: set up by its card.txt, holding its images.
+// The card a folder describes: set up by config, holding its images.
+std::unique_ptr<SimCard> OpenCardFolder(CardClock& clock, const std::filesystem::path& folder,
+                                        const CardConfig& config, std::string& error);
+// The same, set up by the folder's card.txt.
 std::unique_ptr<SimCard> OpenCardFolder(CardClock& clock, const std::filesystem::path& folder,
                                         std::string& error);
 

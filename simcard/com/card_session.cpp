@@ -5,13 +5,21 @@
 #include <string>
 #include <utility>
 
-#include "simcard/card_config.h"
 #include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
 #include "simcard/com/com_module.h"
+#include "simcard/com/request_hold.h"
 #include "simcard/transaction_log_file.h"
 
 namespace simcard::com {
+
+namespace {
+
+// Long enough for any test to act, short enough that one which never lets
+// the request go fails instead of hanging.
+constexpr DWORD kHoldLimitMs = 120000;
+
+}  // namespace
 
 std::unique_ptr<CardSession> CardSession::Open() {
   auto clock = std::make_unique<SteadyCardClock>();
@@ -21,23 +29,33 @@ std::unique_ptr<CardSession> CardSession::Open() {
     return std::make_unique<CardSession>(std::move(card), std::nullopt, std::move(clock));
   }
   std::string error;
-  std::unique_ptr<SimCard> card = OpenCardFolder(*clock, *folder, error);
+  const std::optional<CardConfig> config = ReadCardConfig(*folder, error);
+  std::unique_ptr<SimCard> card =
+      config ? OpenCardFolder(*clock, *folder, *config, error) : nullptr;
   if (!card) {
     AppendModuleNote("open failed: " + error);
     return nullptr;
   }
   card->ContinueNumberingAfter(RequestsMadeOf(*folder));
-  return std::make_unique<CardSession>(std::move(card), std::move(folder), std::move(clock));
+  return std::make_unique<CardSession>(std::move(card), std::move(folder), std::move(clock),
+                                       *config);
 }
 
 CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::filesystem::path> folder,
-                         std::unique_ptr<SteadyCardClock> clock)
-    : clock_(std::move(clock)), card_(std::move(card)), folder_(std::move(folder)) {
+                         std::unique_ptr<SteadyCardClock> clock, const CardConfig& config)
+    : clock_(std::move(clock)),
+      card_(std::move(card)),
+      folder_(std::move(folder)),
+      holds_(config.holdRequests.begin(), config.holdRequests.end()),
+      holdEvent_(config.holdEvent) {
   if (folder_) log_.open(*folder_ / kLogFileName, std::ios::binary | std::ios::app);
 }
 
 KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                                  std::uint32_t dataLength, std::uint32_t* bytesReturned) {
+  if (holds_.contains(card_->RequestsNumbered() + 1) && !HoldRequest(holdEvent_, kHoldLimitMs)) {
+    AppendModuleNote("hold: the test's events are missing, or it did not let go");
+  }
   const std::uint64_t arrived = clock_->NowMicros();
   const KsResult result =
       card_->KsProperty(property, propertyLength, data, dataLength, bytesReturned);

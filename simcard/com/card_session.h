@@ -6,8 +6,11 @@
 #include <fstream>
 #include <memory>
 #include <optional>
+#include <set>
+#include <string>
 
 #include "common/i2c_control.h"
+#include "simcard/card_config.h"
 #include "simcard/sim_card.h"
 #include "simcard/steady_card_clock.h"
 
@@ -17,14 +20,16 @@ namespace simcard::com {
 // object is made (its memories, its registers, and the number of requests
 // this process made of it before), saved there after every write it carries
 // out, its transactions appended to the folder's log as they happen. Without
-// a folder the card is an erased one that lives in memory only.
+// a folder the card is an erased one that lives in memory only. Requests the
+// folder's card.txt names to hold wait, before they are carried out, until
+// the test lets them go (request_hold.h).
 class CardSession {
  public:
   // Nothing when the folder's card can't be opened (the reason goes to com.log).
   static std::unique_ptr<CardSession> Open();
 
   CardSession(std::unique_ptr<SimCard> card, std::optional<std::filesystem::path> folder,
-              std::unique_ptr<SteadyCardClock> clock);
+              std::unique_ptr<SteadyCardClock> clock, const CardConfig& config = {});
   CardSession(const CardSession&) = delete;
   CardSession& operator=(const CardSession&) = delete;
 
@@ -43,6 +48,8 @@ class CardSession {
   // cost each request a good part of a millisecond under Wine.
   std::ofstream log_;
   std::size_t logged_ = 0;
+  std::set<std::size_t> holds_;
+  std::string holdEvent_;
 };
 
 }  // namespace simcard::com

@@ -32,10 +32,18 @@ class File {
   virtual bool FlushToDisk() = 0;
 };
 
-// How a replace or a removal ended. Busy: another program had the file open
-// (a virus scanner or the search indexer looking at a fresh file does that
-// for a moment), so that trying again shortly may succeed.
+// How a check, replace or removal ended. Busy: another program had the file
+// open (a virus scanner or the search indexer looking at a fresh file does
+// that for a moment), so that trying again shortly may succeed.
 enum class FileOutcome { Done, Busy, Failed };
+
+// Which file a path named at one moment (its volume and its number there), so
+// that a later call can tell whether the same file still stands at that path.
+struct FileIdentity {
+  std::uint64_t volume = 0;
+  std::uint64_t index = 0;
+  friend bool operator==(const FileIdentity&, const FileIdentity&) = default;
+};
 
 // The file services the commands and transfers use (file_posix.cpp /
 // file_win32.cpp); tests put a fault-injecting layer in between.
@@ -45,9 +53,10 @@ class FileSystem {
   // Read only, without sharing.
   virtual std::unique_ptr<File> OpenForReading(const FilePath& path) = 0;
   // Opens path for writing without sharing and without emptying it, creating
-  // it when absent (created tells whether it did), and closes it again.
-  // False when the file can't be written.
-  virtual bool ProbeWritable(const FilePath& path, bool& created) = 0;
+  // it when absent, and closes it again before returning. created receives
+  // the identity of the file when this call created it, and stays empty when
+  // the file was there already. Failed when the file can't be written.
+  virtual FileOutcome ProbeWritable(const FilePath& path, std::optional<FileIdentity>& created) = 0;
   // A new, empty file in the folder of target, open for reading and writing
   // without sharing; its name is stored in tempPath.
   virtual std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target,
@@ -55,6 +64,9 @@ class FileSystem {
   // Puts source in the place of target (replacing it) in one step.
   virtual FileOutcome Replace(const FilePath& source, const FilePath& target) = 0;
   virtual FileOutcome Remove(const FilePath& path) = 0;
+  // Removes the empty file ProbeWritable created at path, and only that file:
+  // Done, touching nothing, when something else (or nothing) stands there now.
+  virtual FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

@@ -2,6 +2,7 @@
 // mandatory locks, so "without sharing" is not enforced here; the Windows
 // side enforces it.
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
@@ -72,6 +73,11 @@ FileOutcome OutcomeOf(int result) {
   return errno == EBUSY ? FileOutcome::Busy : FileOutcome::Failed;
 }
 
+FileIdentity IdentityOf(const struct stat& status) {
+  return FileIdentity{static_cast<std::uint64_t>(status.st_dev),
+                      static_cast<std::uint64_t>(status.st_ino)};
+}
+
 // "<folder>/.<name>.<random>.tmp" for target "<folder>/<name>".
 FilePath TemporaryName(const FilePath& target) {
   const std::size_t nameStart = target.find_last_of('/') + 1;  // 0 without a folder
@@ -89,14 +95,20 @@ class PosixFileSystem final : public FileSystem {
     return std::make_unique<PosixFile>(fd);
   }
 
-  bool ProbeWritable(const FilePath& path, bool& created) override {
-    created = false;
-    Descriptor existing(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
-    if (existing.valid()) return true;
-    if (errno != ENOENT) return false;
-    Descriptor fresh(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
-    created = fresh.valid();
-    return created;
+  FileOutcome ProbeWritable(const FilePath& path, std::optional<FileIdentity>& created) override {
+    created.reset();
+    const Descriptor existing(::open(path.c_str(), O_WRONLY | O_CLOEXEC));
+    if (existing.valid()) return FileOutcome::Done;
+    if (errno != ENOENT) return FileOutcome::Failed;
+    const Descriptor fresh(::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0644));
+    struct stat status {};
+    if (!fresh.valid()) return FileOutcome::Failed;
+    if (::fstat(fresh.get(), &status) != 0) {
+      ::unlink(path.c_str());  // cannot happen on an open descriptor; then undo
+      return FileOutcome::Failed;
+    }
+    created = IdentityOf(status);
+    return FileOutcome::Done;
   }
 
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override {
@@ -117,6 +129,17 @@ class PosixFileSystem final : public FileSystem {
   }
 
   FileOutcome Remove(const FilePath& path) override { return OutcomeOf(::unlink(path.c_str())); }
+
+  // POSIX cannot delete through a descriptor: the check and the unlink are
+  // two steps here. The Windows side does both through one handle.
+  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override {
+    struct stat status {};
+    if (::lstat(path.c_str(), &status) != 0) {
+      return errno == ENOENT ? FileOutcome::Done : FileOutcome::Failed;
+    }
+    if (IdentityOf(status) != created || status.st_size != 0) return FileOutcome::Done;
+    return OutcomeOf(::unlink(path.c_str()));
+  }
 };
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "common/file.h"
+#include "common/long_path.h"
 #include "common/win32_handle.h"
 
 namespace {
@@ -13,8 +14,25 @@ constexpr DWORD kNoSharing = 0;
 // Largest piece one ReadFile or WriteFile is given.
 constexpr std::size_t kMaxPiece = std::numeric_limits<DWORD>::max();
 
+// What GetFullPathNameW makes of path; path itself when it cannot tell.
+std::wstring FullPath(const FilePath& path) {
+  const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+  if (needed == 0) return path;
+  std::wstring full(needed, L'\0');
+  const DWORD length = GetFullPathNameW(path.c_str(), needed, full.data(), nullptr);
+  if (length == 0 || length >= needed) return path;
+  full.resize(length);
+  return full;
+}
+
+// path as the file functions take it whatever its length: a temporary
+// file's name beside a target close to MAX_PATH is longer than MAX_PATH.
+FilePath SystemForm(const FilePath& path) {
+  return ExtendedLengthForm(FullPath(path)).value_or(path);
+}
+
 Win32Handle Create(const FilePath& path, DWORD access, DWORD disposition) {
-  return Win32Handle(CreateFileW(path.c_str(), access, kNoSharing, nullptr, disposition,
+  return Win32Handle(CreateFileW(SystemForm(path).c_str(), access, kNoSharing, nullptr, disposition,
                                  FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
@@ -59,28 +77,40 @@ class Win32File final : public File {
   Win32Handle handle_;
 };
 
-FileOutcome OutcomeOf(BOOL done) {
-  if (done) return FileOutcome::Done;
-  switch (GetLastError()) {
+bool IsBusyError(DWORD error) {
+  switch (error) {
     case ERROR_ACCESS_DENIED:  // what Wine answers while another handle is open
     case ERROR_SHARING_VIOLATION:
     case ERROR_LOCK_VIOLATION:
-      return FileOutcome::Busy;
+      return true;
     default:
-      return FileOutcome::Failed;
+      return false;
   }
 }
 
-// Decimal digits of value. std::to_wstring would bring the C library's whole
-// wide printf into the program for this.
-std::wstring Decimal(unsigned long value) {
-  const std::string digits = std::to_string(value);
-  return std::wstring(digits.begin(), digits.end());
+FileOutcome OutcomeOf(BOOL done) {
+  if (done) return FileOutcome::Done;
+  return IsBusyError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
 }
 
-// "<name>.<process>-<attempt>.tmp" beside target.
-FilePath TemporaryName(const FilePath& target, unsigned attempt) {
-  return target + L"." + Decimal(GetCurrentProcessId()) + L"-" + Decimal(attempt) + L".tmp";
+std::optional<FileIdentity> IdentityOf(HANDLE file) {
+  BY_HANDLE_FILE_INFORMATION info;
+  if (!GetFileInformationByHandle(file, &info)) return std::nullopt;
+  return FileIdentity{info.dwVolumeSerialNumber,
+                      (std::uint64_t{info.nFileIndexHigh} << 32) | info.nFileIndexLow};
+}
+
+bool IsEmpty(HANDLE file) {
+  LARGE_INTEGER size;
+  return GetFileSizeEx(file, &size) && size.QuadPart == 0;
+}
+
+// Deletes the file once its last handle is closed.
+bool MarkForDeletion(HANDLE file) {
+  FILE_DISPOSITION_INFO disposition{};
+  disposition.DeleteFile = TRUE;
+  return SetFileInformationByHandle(file, FileDispositionInfo, &disposition, sizeof(disposition)) !=
+         FALSE;
 }
 
 class Win32FileSystem final : public FileSystem {
@@ -91,17 +121,22 @@ class Win32FileSystem final : public FileSystem {
     return std::make_unique<Win32File>(std::move(handle));
   }
 
-  bool ProbeWritable(const FilePath& path, bool& created) override {
-    // OPEN_ALWAYS never empties an existing file.
-    const Win32Handle handle = Create(path, GENERIC_WRITE, OPEN_ALWAYS);
-    if (!handle) return false;
-    created = GetLastError() != ERROR_ALREADY_EXISTS;
-    return true;
+  FileOutcome ProbeWritable(const FilePath& path, std::optional<FileIdentity>& created) override {
+    created.reset();
+    // OPEN_ALWAYS never empties an existing file. DELETE access lets a file
+    // this call created, but cannot name, go again at once.
+    const Win32Handle handle = Create(path, GENERIC_WRITE | DELETE, OPEN_ALWAYS);
+    if (!handle) return IsBusyError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
+    if (GetLastError() == ERROR_ALREADY_EXISTS) return FileOutcome::Done;
+    created = IdentityOf(handle.Get());
+    if (created) return FileOutcome::Done;
+    MarkForDeletion(handle.Get());
+    return FileOutcome::Failed;
   }
 
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override {
     for (unsigned attempt = 0; attempt < kMaxAttempts; ++attempt) {
-      const FilePath candidate = TemporaryName(target, attempt);
+      const FilePath candidate = TemporaryNameBeside(target, GetCurrentProcessId(), attempt);
       Win32Handle handle = Create(candidate, GENERIC_READ | GENERIC_WRITE, CREATE_NEW);
       if (handle) {
         tempPath = candidate;
@@ -114,11 +149,30 @@ class Win32FileSystem final : public FileSystem {
   }
 
   FileOutcome Replace(const FilePath& source, const FilePath& target) override {
-    return OutcomeOf(MoveFileExW(source.c_str(), target.c_str(),
+    return OutcomeOf(MoveFileExW(SystemForm(source).c_str(), SystemForm(target).c_str(),
                                  MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH));
   }
 
-  FileOutcome Remove(const FilePath& path) override { return OutcomeOf(DeleteFileW(path.c_str())); }
+  FileOutcome Remove(const FilePath& path) override {
+    return OutcomeOf(DeleteFileW(SystemForm(path).c_str()));
+  }
+
+  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override {
+    // The file is checked and deleted through one handle, so that what is
+    // deleted is what was checked. Shared as DeleteFileW shares it.
+    const Win32Handle handle(CreateFileW(SystemForm(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                         nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!handle) {
+      const DWORD error = GetLastError();
+      if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileOutcome::Done;
+      return IsBusyError(error) ? FileOutcome::Busy : FileOutcome::Failed;
+    }
+    const std::optional<FileIdentity> standing = IdentityOf(handle.Get());
+    if (!standing) return FileOutcome::Failed;
+    if (*standing != created || !IsEmpty(handle.Get())) return FileOutcome::Done;
+    return OutcomeOf(MarkForDeletion(handle.Get()));
+  }
 
  private:
   static constexpr unsigned kMaxAttempts = 1000;

@@ -10,7 +10,7 @@ namespace {
 constexpr std::uint32_t kBusyRetryStepMs = 50;
 constexpr int kBusyRetries = 40;
 
-bool DoneOnceNotBusy(Waiter& waiter, const std::function<FileOutcome()>& change) {
+bool DoneRetryingWhileBusy(Waiter& waiter, const std::function<FileOutcome()>& change) {
   for (int retry = 0;; ++retry) {
     const FileOutcome outcome = change();
     if (outcome != FileOutcome::Busy || retry == kBusyRetries) return outcome == FileOutcome::Done;
@@ -18,20 +18,28 @@ bool DoneOnceNotBusy(Waiter& waiter, const std::function<FileOutcome()>& change)
   }
 }
 
-bool RemoveOnceNotBusy(FileSystem& files, Waiter& waiter, const FilePath& path) {
-  return DoneOnceNotBusy(waiter, [&] { return files.Remove(path); });
+bool RemoveRetryingWhileBusy(FileSystem& files, Waiter& waiter, const FilePath& path) {
+  return DoneRetryingWhileBusy(waiter, [&] { return files.Remove(path); });
+}
+
+bool RemoveCreatedRetryingWhileBusy(FileSystem& files, Waiter& waiter, const FilePath& path,
+                                    const std::optional<FileIdentity>& created) {
+  return !created ||
+         DoneRetryingWhileBusy(waiter, [&] { return files.RemoveCreated(path, *created); });
 }
 
 }  // namespace
 
 std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, Waiter& waiter,
                                                 const FilePath& target) {
-  bool created = false;
-  if (!files.ProbeWritable(target, created)) return nullptr;
+  std::optional<FileIdentity> created;
+  if (!DoneRetryingWhileBusy(waiter, [&] { return files.ProbeWritable(target, created); })) {
+    return nullptr;
+  }
   FilePath temp;
   std::unique_ptr<File> opened = files.CreateTemporaryBeside(target, temp);
   if (!opened) {
-    if (created) RemoveOnceNotBusy(files, waiter, target);
+    RemoveCreatedRetryingWhileBusy(files, waiter, target, created);
     return nullptr;
   }
   return std::make_unique<PendingSave>(files, waiter, target, std::move(temp), std::move(opened),
@@ -39,7 +47,7 @@ std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, Waiter& waite
 }
 
 PendingSave::PendingSave(FileSystem& files, Waiter& waiter, FilePath target, FilePath temp,
-                         std::unique_ptr<File> file, bool targetCreated)
+                         std::unique_ptr<File> file, std::optional<FileIdentity> targetCreated)
     : files_(files),
       waiter_(waiter),
       target_(std::move(target)),
@@ -54,7 +62,8 @@ PendingSave::~PendingSave() {
 bool PendingSave::Commit() {
   const bool flushed = file_->FlushToDisk();
   file_.reset();
-  if (!flushed || !DoneOnceNotBusy(waiter_, [this] { return files_.Replace(temp_, target_); })) {
+  if (!flushed ||
+      !DoneRetryingWhileBusy(waiter_, [this] { return files_.Replace(temp_, target_); })) {
     Discard();
     return false;
   }
@@ -66,7 +75,6 @@ bool PendingSave::Discard() {
   if (settled_) return true;
   settled_ = true;
   file_.reset();
-  bool removed = RemoveOnceNotBusy(files_, waiter_, temp_);
-  if (targetCreated_) removed = RemoveOnceNotBusy(files_, waiter_, target_) && removed;
-  return removed;
+  const bool removed = RemoveRetryingWhileBusy(files_, waiter_, temp_);
+  return RemoveCreatedRetryingWhileBusy(files_, waiter_, target_, targetCreated_) && removed;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 
 #include "common/file.h"
 #include "common/waiter.h"
@@ -8,18 +9,19 @@
 // The file a save writes into: a temporary file beside the target, which
 // takes the target's place only once everything is on disk. Until then the
 // operator's existing file is never touched; on failure, or if the save is
-// abandoned, nothing is left behind. A replace or removal that finds its
-// file busy (a virus scanner looking at it) tries again for a moment, waiting
-// with waiter.
+// abandoned, nothing is left behind. A check, replace or removal that finds
+// its file busy (a virus scanner looking at it) tries again for a moment,
+// waiting with waiter. No handle on the target stays open between the steps:
+// a replace onto an open target fails.
 class PendingSave {
  public:
-  // Checks that target can be written (without emptying it) and creates the
-  // temporary file. Nothing when either fails.
+  // Checks that target can be written (without emptying it; creating it when
+  // missing) and creates the temporary file. Nothing when either fails.
   static std::unique_ptr<PendingSave> Begin(FileSystem& files, Waiter& waiter,
                                             const FilePath& target);
 
   PendingSave(FileSystem& files, Waiter& waiter, FilePath target, FilePath temp,
-              std::unique_ptr<File> file, bool targetCreated);
+              std::unique_ptr<File> file, std::optional<FileIdentity> targetCreated);
   PendingSave(const PendingSave&) = delete;
   PendingSave& operator=(const PendingSave&) = delete;
   ~PendingSave();
@@ -29,9 +31,9 @@ class PendingSave {
   // Flushes, closes and puts the temporary file in the target's place;
   // discards it when that fails.
   bool Commit();
-  // Closes and deletes the temporary file (and the target, if the check
-  // created it). False when something could not be deleted. Only the first
-  // call does anything.
+  // Closes and deletes the temporary file, and the target if the check
+  // created it and that same empty file still stands there. False when
+  // something could not be deleted. Only the first call does anything.
   bool Discard();
 
  private:
@@ -40,6 +42,6 @@ class PendingSave {
   FilePath target_;
   FilePath temp_;
   std::unique_ptr<File> file_;
-  bool targetCreated_;
+  std::optional<FileIdentity> targetCreated_;
   bool settled_ = false;
 };

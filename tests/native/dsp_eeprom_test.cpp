@@ -24,8 +24,8 @@ class DspTransfer : public ::testing::Test {
 
   bool ReadInto(const std::string& name, const Here& where = Here::current()) {
     const CallerTrace caller(where);
-    bool created = false;
-    EXPECT_TRUE(files->ProbeWritable(folder / name, created));
+    std::optional<FileIdentity> created;
+    EXPECT_EQ(files->ProbeWritable(folder / name, created), FileOutcome::Done);
     FilePath ignored;
     std::unique_ptr<File> file = files->CreateTemporaryBeside(folder / name, ignored);
     const bool ok = ReadDSPEEPROM(bench.context, *file);

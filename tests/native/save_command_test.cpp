@@ -2,6 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
+#include "ui/pending_save.h"
+
 #include "support/command_bench.h"
 
 namespace {
@@ -138,6 +142,40 @@ TEST_F(SaveCommand, FileErrorsFailTheSaveAndKeepTheOldFile) {
       EXPECT_EQ(faulty.view().status, "Reading out Board EEPROM content failed!!!");
       EXPECT_EQ(faulty.view().position, 0);
     }
+  }
+}
+
+TEST_F(SaveCommand, ACheckOfABusyTargetTriesAgainForAbout2s) {
+  for (const std::size_t busy : {2u, 1000u}) {
+    CommandBench b;
+    b.host.answer = b.folder / "saved.bin";
+    b.files.BusyFor(FaultyFileSystem::Op::Probe, busy);
+    b.Save();
+    const bool saved = busy == 2;
+    EXPECT_EQ(b.view().Messages(), saved ? Strings{} : Strings{"error: File can't be created"});
+    EXPECT_EQ(b.card.Requests().size(), saved ? 32u : 0u);
+    EXPECT_EQ(b.card.clock.Waits(), std::vector<std::uint32_t>(saved ? 2 : 40, 50)) << "< 2 s";
+  }
+}
+
+TEST_F(SaveCommand, AnAbandonedSaveRemovesOnlyTheEmptyTargetItsCheckCreated) {
+  const FilePath target = bench.folder / "saved.bin";
+  const std::pair<std::function<void()>, Strings> kMeanwhile[] = {
+      {[] {}, Strings{}},
+      {[&] { WriteWholeFile(target, {7}); }, Strings{"saved.bin"}},
+      {[&] {  // another empty file in its place
+         WriteWholeFile(bench.folder / "other.bin", {});
+         std::filesystem::rename(bench.folder / "other.bin", target);
+       },
+       Strings{"saved.bin"}},
+  };
+  for (const auto& [act, left] : kMeanwhile) {
+    std::unique_ptr<PendingSave> save = PendingSave::Begin(bench.files, bench.card.clock, target);
+    ASSERT_TRUE(save);
+    act();
+    EXPECT_TRUE(save->Discard());
+    EXPECT_EQ(bench.folder.Names(), left);
+    std::filesystem::remove(target);
   }
 }
 

@@ -98,6 +98,13 @@ TEST(SimCardFolder, BadCardTxtNamesItsLine) {
   const auto config = simcard::ParseCardConfig("fail_code=0x80004005\n", error);
   ASSERT_TRUE(config);
   EXPECT_EQ(config->failCode, kKsFail);
+  EXPECT_FALSE(simcard::ParseCardConfig("hold_request=40\n", error)) << "no event to wait for";
+  EXPECT_FALSE(simcard::ParseCardConfig("hold_event=\n", error));
+  const auto holds = simcard::ParseCardConfig(
+      "hold_request=40\nhold_event=Test.Hold\nhold_request=0x101\n", error);
+  ASSERT_TRUE(holds) << error;
+  EXPECT_EQ(holds->holdRequests, (std::vector<std::size_t>{40, 257}));
+  EXPECT_EQ(holds->holdEvent, "Test.Hold");
 }
 
 TEST(SimCardFolder, LogIsAppendedAsOneLinePerTransaction) {

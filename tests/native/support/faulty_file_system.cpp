@@ -49,9 +49,10 @@ std::unique_ptr<File> FaultyFileSystem::OpenForReading(const FilePath& path) {
   return Wrap(real_.OpenForReading(path), *this);
 }
 
-bool FaultyFileSystem::ProbeWritable(const FilePath& path, bool& created) {
-  created = false;
-  return !Strike(Op::Probe) && real_.ProbeWritable(path, created);
+FileOutcome FaultyFileSystem::ProbeWritable(const FilePath& path,
+                                            std::optional<FileIdentity>& created) {
+  created.reset();
+  return Change(Op::Probe, [&] { return real_.ProbeWritable(path, created); });
 }
 
 std::unique_ptr<File> FaultyFileSystem::CreateTemporaryBeside(const FilePath& target,
@@ -75,4 +76,8 @@ FileOutcome FaultyFileSystem::Replace(const FilePath& source, const FilePath& ta
 
 FileOutcome FaultyFileSystem::Remove(const FilePath& path) {
   return Change(Op::Remove, [&] { return real_.Remove(path); });
+}
+
+FileOutcome FaultyFileSystem::RemoveCreated(const FilePath& path, const FileIdentity& created) {
+  return Change(Op::Remove, [&] { return real_.RemoveCreated(path, created); });
 }

@@ -8,7 +8,8 @@
 
 // Passes every call to the real file services, except that the N-th
 // operation of a chosen kind fails (counted from 1 across all files), and a
-// replace or removal can find its file busy a number of times first.
+// check, replace or removal can find its file busy a number of times first.
+// Removing a file the check created counts as a removal.
 class FaultyFileSystem final : public FileSystem {
  public:
   enum class Op { Read, Write, Seek, Length, Flush, Open, Probe, CreateTemp, Replace, Remove };
@@ -20,8 +21,8 @@ class FaultyFileSystem final : public FileSystem {
     failOp_ = op;
     failNumber_ = number;
   }
-  // The next times replaces (or removals) find their file held by another
-  // program, as a virus scanner does for a moment.
+  // The next times checks (or replaces, or removals) find their file held by
+  // another program, as a virus scanner does for a moment.
   void BusyFor(Op op, std::size_t times) {
     busyOp_ = op;
     busyLeft_ = times;
@@ -32,10 +33,11 @@ class FaultyFileSystem final : public FileSystem {
   bool Strike(Op op);
 
   std::unique_ptr<File> OpenForReading(const FilePath& path) override;
-  bool ProbeWritable(const FilePath& path, bool& created) override;
+  FileOutcome ProbeWritable(const FilePath& path, std::optional<FileIdentity>& created) override;
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override;
   FileOutcome Replace(const FilePath& source, const FilePath& target) override;
   FileOutcome Remove(const FilePath& path) override;
+  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override;
 
  private:
   FileSystem& real_;

@@ -96,6 +96,14 @@ bool CommandEndToEnd::WaitForStatus(const std::wstring& text, DWORD timeoutMs) c
   return StatusShown(text, timeoutMs).has_value();
 }
 
+bool CommandEndToEnd::WaitForProgress(int position) const {
+  return WaitUntil([&] { return Progress() == position; });
+}
+
+bool CommandEndToEnd::WaitForCommandsEnabled() const {
+  return WaitUntil([&] { return CommandsEnabled(); });
+}
+
 std::optional<ULONGLONG> CommandEndToEnd::StatusShown(const std::wstring& text,
                                                       DWORD timeoutMs) const {
   if (!WaitUntil([&] { return Status() == text; }, timeoutMs)) return std::nullopt;

@@ -54,6 +54,11 @@ class CommandEndToEnd : public testing::Test {
   std::optional<ULONGLONG> WriteFrom(const std::filesystem::path& path);
 
   bool WaitForStatus(const std::wstring& text, DWORD timeoutMs = kTransferTimeoutMs) const;
+  // A command sets its status, its progress and its buttons one after the
+  // other, and the bar shows a position once the dialog paints: a check of
+  // one after waiting for another waits too.
+  bool WaitForProgress(int position) const;
+  bool WaitForCommandsEnabled() const;
   // The tick at which the status line was seen to read text.
   std::optional<ULONGLONG> StatusShown(const std::wstring& text,
                                        DWORD timeoutMs = kTransferTimeoutMs) const;

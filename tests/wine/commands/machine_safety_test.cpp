@@ -8,6 +8,7 @@
 #include <utility>
 
 #include "command_end_to_end.h"
+#include "simcard/com/request_hold.h"
 
 namespace ostrel_commands {
 namespace {
@@ -58,6 +59,28 @@ class OnThePc : public CommandEndToEnd {
       return std::nullopt;
     }
     return answer != 0;
+  }
+  // Asked while the card holds a request of the running command, the
+  // question waits in the program's queue until the card has let the
+  // request go, and is answered where the program next looks at its queue.
+  std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
+    if (!hold.WaitUntilHeld(kTransferTimeoutMs)) return std::nullopt;
+    std::optional<LRESULT> answer;
+    const BOOL sent = SendMessageCallbackW(Dialog(), WM_QUERYENDSESSION, 0, 0, &KeepAnswer,
+                                           reinterpret_cast<ULONG_PTR>(&answer));
+    hold.LetGo();
+    // The answer comes back through this thread's queue.
+    if (!sent || !WaitUntil([&] {
+          MSG message;
+          PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
+          return answer.has_value();
+        })) {
+      return std::nullopt;
+    }
+    return *answer != 0;
+  }
+  static void CALLBACK KeepAnswer(HWND, UINT, ULONG_PTR answer, LRESULT result) {
+    *reinterpret_cast<std::optional<LRESULT>*>(answer) = result;
   }
   std::size_t RequestsOf(const OstrelProcess& process) const {
     std::size_t count = 0;
@@ -123,8 +146,8 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
   ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, L"Save As", (second / "board.bin").wstring()));
   AnswerBox(L"Ostrel", kCardInUse, BoxIcon::Stop);
   ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
-  EXPECT_EQ(Progress(), 0);
-  EXPECT_TRUE(CommandsEnabled());
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
+  EXPECT_TRUE(WaitForCommandsEnabled());
   EXPECT_EQ(ReadWholeFile(second / "board.bin"), previous);
   EXPECT_EQ(std::distance(std::filesystem::directory_iterator(second), {}), 1);
   EXPECT_EQ(AgreesToEndSession(), true) << "the refused one is idle";
@@ -147,17 +170,24 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
   card_.SetBoard(Bytes(256, 0xFF));
   const Bytes image = DistinctBytes(256, 65);
   WriteWholeFile(files_ / "image.bin", image);
+  // The 100th byte's write, and the read-back's first request: its answer
+  // comes in the pause before the comparison.
+  const simcard::com::RequestHold hold;
+  card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=100\nhold_request=257\n");
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
-  ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
-  EXPECT_EQ(AgreesToEndSession(), false) << "while writing";
-  ASSERT_TRUE(WaitForStatus(L"Verifying written data..."));
-  EXPECT_EQ(AgreesToEndSession(), false) << "while verifying";
+  EXPECT_EQ(AgreesToEndSessionWhileHeld(hold), false) << "while writing";
+  EXPECT_EQ(AgreesToEndSessionWhileHeld(hold), false) << "while verifying";
   AnswerBox(L"Ostrel", L"Please reboot the system to apply the new settings!",
             BoxIcon::Exclamation);
   EXPECT_EQ(AgreesToEndSession(), true) << "after a board write";
   EXPECT_EQ(card_.Board(), image);
+  const std::vector<LoggedTransaction> log = card_.Log();
+  ASSERT_EQ(log.size(), 256u + 32u);
+  EXPECT_EQ(log[99].kind, "SET") << "held: a write";
+  EXPECT_EQ(log[256].kind, "GET") << "held: a read-back";
+  card_.SetConfig("");
 
   // Killed in the middle of a DSP save: the lock it held is abandoned.
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
@@ -192,14 +222,21 @@ TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {
                                   nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
   ASSERT_TRUE(scanner);
   // The session may end again once the transfer is over; with the status
-  // line still reading, the save is then trying to replace its target.
-  ASSERT_TRUE(WaitUntil([&] { return AgreesToEndSession() == true; }, kTransferTimeoutMs));
-  EXPECT_EQ(Status(), kDspReading);
-  EXPECT_EQ(card_.Log().size(), 3u + 512u + 2u);
-  EXPECT_EQ(files_.Names().size(), 2u) << "the temporary file waits beside the target";
+  // line still reading, the save is then trying to replace its target. The
+  // scanner lets go at once, well within the save's patience.
+  std::wstring statusWhileRefused;
+  ASSERT_TRUE(WaitUntil(
+      [&] {
+        if (AgreesToEndSession() != true) return false;
+        statusWhileRefused = Status();
+        return true;
+      },
+      kTransferTimeoutMs));
   scanner = Win32Handle();
+  EXPECT_EQ(statusWhileRefused, kDspReading);
 
   ASSERT_TRUE(WaitForStatus(kDspStored)) << testing::PrintToString(Status());
+  EXPECT_EQ(card_.Log().size(), 3u + 512u + 2u) << "no request after the transfer";
   EXPECT_EQ(ReadWholeFile(target), dsp);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
 }

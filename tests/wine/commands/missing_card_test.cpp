@@ -23,8 +23,8 @@ class MissingCard : public CommandEndToEnd {
     ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", lookupMessage, BoxIcon::Stop));
     ASSERT_NO_FATAL_FAILURE(AnswerBox(L"Ostrel", kNotFound, BoxIcon::Stop));
     ASSERT_TRUE(WaitForStatus(status)) << testing::PrintToString(Status());
-    EXPECT_EQ(Progress(), 0);
-    EXPECT_TRUE(CommandsEnabled());
+    EXPECT_TRUE(WaitForProgress(0)) << Progress();
+    EXPECT_TRUE(WaitForCommandsEnabled());
     ExpectNoOtherWindow();
   }
 };

@@ -42,8 +42,8 @@ class RefusedFile : public CommandEndToEnd {
   void ExpectUntouchedDialog(const Here& where = Here::current()) const {
     const CallerTrace caller(where);
     EXPECT_EQ(Status(), kStartStatus);
-    EXPECT_EQ(Progress(), 0);
-    EXPECT_TRUE(CommandsEnabled());
+    EXPECT_TRUE(WaitForProgress(0)) << Progress();
+    EXPECT_TRUE(WaitForCommandsEnabled());
   }
 };
 

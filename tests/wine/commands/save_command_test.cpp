@@ -25,10 +25,10 @@ TEST_F(SaveCommand, BoardWithTheDefaultsStoresTheWholeEepromWithoutABox) {
   ASSERT_TRUE(SaveTo(target));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   ExpectNoOtherWindow();
-  EXPECT_TRUE(CommandsEnabled());
+  EXPECT_TRUE(WaitForCommandsEnabled());
   EXPECT_EQ(ReadWholeFile(target), board);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"board.bin"});
-  EXPECT_EQ(Progress(), 256);
+  EXPECT_TRUE(WaitForProgress(256)) << Progress();
 
   const std::vector<LoggedTransaction> log = card_.Log();
   EXPECT_EQ(log.size(), 32u);
@@ -56,7 +56,7 @@ TEST_F(SaveCommand, DspSwitchesTheChannelDecoderCopiesTheWholeEepromAndRestores)
       timing));
   PrintDuration("DSP save 32768 bytes", timing, 512 * 0.020);
   ExpectNoOtherWindow();
-  EXPECT_TRUE(CommandsEnabled());
+  EXPECT_TRUE(WaitForCommandsEnabled());
   EXPECT_EQ(ReadWholeFile(target), dsp);
 
   const std::vector<LoggedTransaction> log = card_.Log();
@@ -107,7 +107,7 @@ TEST_F(SaveCommand, TypedSizeIsTakenWhenTheEditLosesTheFocusToTheButton) {
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(target), Bytes(board.begin(), board.begin() + 384));
   EXPECT_EQ(ostrel_ui::ProgressRange(Item(IDC_PROGRESS)), std::make_pair(0, 384));
-  EXPECT_EQ(Progress(), 384);
+  EXPECT_TRUE(WaitForProgress(384)) << Progress();
   EXPECT_EQ(CountOf(card_.Log(), "GET", "A0"), 384u / 8u);
   ExpectCardReleasedEverything(1);
 }
@@ -150,8 +150,8 @@ TEST_F(SaveCommand, AFailedReadLeavesTheExistingFileAsItWasAndNothingBeside) {
   ASSERT_TRUE(ostrel_ui::AnswerMessageBox(box->window));
 
   ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
-  EXPECT_EQ(Progress(), 0);
-  EXPECT_TRUE(CommandsEnabled());
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
+  EXPECT_TRUE(WaitForCommandsEnabled());
   ExpectNoOtherWindow();
   EXPECT_EQ(ReadWholeFile(target), previous);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"kept.bin"});

@@ -23,15 +23,28 @@ class FileServices : public testing::Test {
 
 TEST_F(FileServices, ProbingCreatesAMissingFileAndLeavesAnExistingOneIntact) {
   const FilePath path = folder.path() / L"neu-\u00e9t\u00e9.bin";
-  bool created = false;
-  ASSERT_TRUE(files->ProbeWritable(path, created));
+  std::optional<FileIdentity> created;
+  ASSERT_EQ(files->ProbeWritable(path, created), FileOutcome::Done);
   EXPECT_TRUE(created);
   EXPECT_TRUE(std::filesystem::exists(path));
 
   WriteWholeFile(path, {1, 2, 3});
-  ASSERT_TRUE(files->ProbeWritable(path, created));
-  EXPECT_FALSE(created);
+  std::optional<FileIdentity> again;
+  ASSERT_EQ(files->ProbeWritable(path, again), FileOutcome::Done);
+  EXPECT_FALSE(again);
   EXPECT_EQ(ReadWholeFile(path), (Bytes{1, 2, 3}));
+}
+
+TEST_F(FileServices, OnlyTheEmptyFileTheCheckCreatedIsRemovedAsCreated) {
+  const FilePath path = folder / "new.bin";
+  std::optional<FileIdentity> created;
+  ASSERT_EQ(files->ProbeWritable(path, created), FileOutcome::Done);
+  WriteWholeFile(path, {5});
+  EXPECT_EQ(files->RemoveCreated(path, created.value()), FileOutcome::Done);
+  EXPECT_EQ(ReadWholeFile(path), Bytes{5}) << "no longer empty: left alone";
+  WriteWholeFile(path, {});
+  EXPECT_EQ(files->RemoveCreated(path, created.value()), FileOutcome::Done);
+  EXPECT_FALSE(std::filesystem::exists(path));
 }
 
 TEST_F(FileServices, AnOpenFileIsNotShared) {
@@ -40,9 +53,9 @@ TEST_F(FileServices, AnOpenFileIsNotShared) {
   const std::unique_ptr<File> file = files->OpenForReading(path);
   ASSERT_NE(file, nullptr);
 
-  bool created = true;
+  std::optional<FileIdentity> created;
   EXPECT_EQ(files->OpenForReading(path), nullptr);
-  EXPECT_FALSE(files->ProbeWritable(path, created));
+  EXPECT_EQ(files->ProbeWritable(path, created), FileOutcome::Busy);
   // Held open, as a virus scanner does for a moment: busy, not failed.
   const FilePath other = folder / "other.bin";
   WriteWholeFile(other, {1});
@@ -86,9 +99,9 @@ TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
   const FilePath target = deep + L"\\board.bin";
   ASSERT_GT(target.size(), std::size_t{MAX_PATH});
 
-  bool created = false;
-  ASSERT_TRUE(files->ProbeWritable(target, created));
-  EXPECT_TRUE(created);
+  std::optional<FileIdentity> created;
+  ASSERT_EQ(files->ProbeWritable(target, created), FileOutcome::Done);
+  ASSERT_TRUE(created);
   FilePath temp;
   {
     const std::unique_ptr<File> temporary = files->CreateTemporaryBeside(target, temp);
@@ -104,6 +117,8 @@ TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
     EXPECT_EQ(file->Read(read), 2u);
   }
   EXPECT_EQ(read, (Bytes{4, 2, 0, 0}));
+  EXPECT_EQ(files->RemoveCreated(target, *created), FileOutcome::Done);
+  EXPECT_TRUE(files->OpenForReading(target)) << "another file stands there now";
   EXPECT_EQ(files->Remove(target), FileOutcome::Done);
   EXPECT_EQ(files->Remove(temp), FileOutcome::Failed);
   EXPECT_TRUE(RemoveDirectoryW(deep.c_str()));

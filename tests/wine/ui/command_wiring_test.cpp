@@ -49,8 +49,9 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
   ASSERT_TRUE(WaitForStatus(L"Board EEPROM content successfully stored to file!"));
   EXPECT_EQ(fs::file_size(file), 384u);
   EXPECT_EQ(ProgressRange(Item(IDC_PROGRESS)), (std::pair{0, 384}));
-  EXPECT_EQ(ProgressPos(Item(IDC_PROGRESS)), 384);
-  // The command enables the buttons just after it sets its final status.
+  // The bar shows its position once the dialog paints; the command enables
+  // the buttons just after it sets its final status.
+  EXPECT_TRUE(WaitUntil([&] { return ProgressPos(Item(IDC_PROGRESS)) == 384; }));
   EXPECT_TRUE(WaitUntil([&] {
     return IsWindowEnabled(Item(IDOK)) && IsWindowEnabled(Item(IDC_WRITE_EEPROM)) &&
            IsWindowEnabled(Item(IDC_SAVE_TO_FILE));
@@ -98,7 +99,7 @@ TEST_F(MainDialogCommands, ExitClickedDuringALongSaveIsDroppedAndTheWindowNeverH
   // The click and the key reached no one: the program goes on.
   Sleep(500);
   EXPECT_FALSE(process_.HasExited());
-  EXPECT_TRUE(IsWindowEnabled(Item(IDOK)));
+  EXPECT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(IDOK)) != FALSE; }));
 }
 
 }  // namespace

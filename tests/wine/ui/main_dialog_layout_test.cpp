@@ -129,7 +129,7 @@ TEST_F(MainDialogLayout, ControlsSitWhereTheTemplatePutsThem) {
     SCOPED_TRACE(testing::Message() << "id " << expected.id);
     const RECT wanted = units_.ToPixels(expected.x, expected.y, expected.width, expected.height);
     const RECT actual = ControlRect(Dialog(), GetDlgItem(Dialog(), expected.id));
-    if (expected.id == 1005) {
+    if (expected.id == IDC_EEPROM_LIST) {
       // A closed drop-down list shows only its selection field; its height
       // is the opened list's.
       EXPECT_EQ(Corners(actual)[0], wanted.left);

@@ -4,11 +4,14 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <regex>
 #include <set>
 #include <span>
 #include <string>
 
+#include "ostrel_commit.h"
 #include "ostrel_driver.h"
+#include "ostrel_version.h"
 #include "resource.h"
 #include "ui/dialog_init_data.h"
 
@@ -61,7 +64,8 @@ TEST_F(OstrelResources, String101IsTheAboutEntry) {
   EXPECT_STREQ(text, L"&About Ostrel...");
 }
 
-TEST_F(OstrelResources, VersionRecordIs1001InUsEnglishUnicode) {
+// The version the build defines, so that a new version is made in one place.
+TEST_F(OstrelResources, VersionRecordIsTheBuildsVersionAndCommitInUsEnglishUnicode) {
   const std::wstring path = OstrelExePath();
   const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
   ASSERT_GT(size, 0u);
@@ -70,12 +74,18 @@ TEST_F(OstrelResources, VersionRecordIs1001InUsEnglishUnicode) {
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
   ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
-  EXPECT_EQ(fixed->dwFileVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwFileVersionLS, 0x00000001u);
-  EXPECT_EQ(fixed->dwProductVersionMS, 0x00010000u);
-  EXPECT_EQ(fixed->dwProductVersionLS, 0x00000001u);
+  const DWORD version[] = {OSTREL_VERSION_NUMBERS};
+  EXPECT_EQ(fixed->dwFileVersionMS, version[0] << 16 | version[1]);
+  EXPECT_EQ(fixed->dwFileVersionLS, version[2] << 16 | version[3]);
+  EXPECT_EQ(fixed->dwProductVersionMS, version[0] << 16 | version[1]);
+  EXPECT_EQ(fixed->dwProductVersionLS, version[2] << 16 | version[3]);
   EXPECT_EQ(VersionString(info, L"ProductName"), L"Ostrel");
-  EXPECT_EQ(VersionString(info, L"FileVersion"), L"1.0.0.1");
+  EXPECT_EQ(VersionString(info, L"FileVersion"), L"" OSTREL_VERSION_TEXT);
+  EXPECT_EQ(VersionString(info, L"ProductVersion"), L"" OSTREL_VERSION_TEXT);
+  const std::wstring commit = VersionString(info, L"Comments");
+  EXPECT_EQ(commit, L"" OSTREL_COMMIT_TEXT);
+  EXPECT_TRUE(std::regex_match(commit, std::wregex(L"Built from commit [0-9a-f]{40}(-modified)?")))
+      << commit;
 }
 
 TEST_F(OstrelResources, ManifestAsksForCommonControls6AndNamesTheSystems) {
