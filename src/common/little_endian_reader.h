@@ -14,7 +14,6 @@ class LittleEndianReader {
   // False once a read has run past the end; the failed reads gave 0.
   bool Ok() const { return ok_; }
 
-  std::uint8_t Byte() { return Take(1) ? data_[pos_ - 1] : 0; }
   std::uint16_t Word() {
     if (!Take(2)) return 0;
     return static_cast<std::uint16_t>(data_[pos_ - 2] | data_[pos_ - 1] << 8);
@@ -28,9 +27,6 @@ class LittleEndianReader {
     if (!Take(count)) return {};
     return data_.subspan(pos_ - count, count);
   }
-  void Skip(std::size_t count) { Take(count); }
-  // On to the next multiple of alignment, counted from the start.
-  void Align(std::size_t alignment) { Skip((alignment - pos_ % alignment) % alignment); }
 
  private:
   bool Take(std::size_t count) {

@@ -4,8 +4,6 @@
 
 namespace {
 
-constexpr std::uint8_t kGpioRegisters = 0x3C;  // six registers 0x3C..0x41
-constexpr std::uint8_t kModeRegister = 0x07;
 constexpr std::uint8_t kModeSwitched = 0x02;
 constexpr std::uint8_t kModeNormal = 0x00;
 
@@ -27,7 +25,7 @@ bool WriteRegisters(KsControl& control, std::uint8_t first, const std::uint8_t* 
 }  // namespace
 
 bool PrepareChDecGPIO3(KsControl& control, ChDecSavedRegs& saved, TransferView& view) {
-  const std::uint8_t gpio = kGpioRegisters;
+  const std::uint8_t gpio = kChDecGpioRegisters;
   if (!I2CGet(control, kChannelDecoderAddress, &gpio, 1, saved.data(),
               static_cast<std::uint32_t>(saved.size()))) {
     view.ShowError("PrepareChDecGPIO3: I2C-read from channel decoder failed!");
@@ -35,9 +33,9 @@ bool PrepareChDecGPIO3(KsControl& control, ChDecSavedRegs& saved, TransferView& 
   }
   // Built apart from saved, which must keep the values as read.
   const ChDecSavedRegs switched = SwitchedRegisters(saved);
-  if (!WriteRegisters(control, kGpioRegisters, switched.data(),
+  if (!WriteRegisters(control, kChDecGpioRegisters, switched.data(),
                       static_cast<std::uint32_t>(switched.size())) ||
-      !WriteRegisters(control, kModeRegister, &kModeSwitched, 1)) {
+      !WriteRegisters(control, kChDecModeRegister, &kModeSwitched, 1)) {
     view.ShowError("PrepareChDecGPIO3: I2C-write to channel decoder failed!");
     return false;
   }
@@ -46,8 +44,8 @@ bool PrepareChDecGPIO3(KsControl& control, ChDecSavedRegs& saved, TransferView& 
 
 bool RestoreChDecSettings(KsControl& control, const ChDecSavedRegs& saved, TransferView& view) {
   // Register 0x07 first, then the six registers: never the other way round.
-  if (!WriteRegisters(control, kModeRegister, &kModeNormal, 1) ||
-      !WriteRegisters(control, kGpioRegisters, saved.data(),
+  if (!WriteRegisters(control, kChDecModeRegister, &kModeNormal, 1) ||
+      !WriteRegisters(control, kChDecGpioRegisters, saved.data(),
                       static_cast<std::uint32_t>(saved.size()))) {
     view.ShowError("RestoreChDecSettings: I2C-write to channel decoder failed!");
     return false;

@@ -7,6 +7,9 @@
 #include "common/transfer_view.h"
 
 inline constexpr std::uint8_t kChannelDecoderAddress = 0x10;
+// The registers the switch changes: the six 0x3C..0x41 and the mode register.
+inline constexpr std::uint8_t kChDecGpioRegisters = 0x3C;
+inline constexpr std::uint8_t kChDecModeRegister = 0x07;
 
 // The channel decoder's registers 0x3C..0x41 as read before a DSP EEPROM
 // transfer, written back after it.

@@ -108,7 +108,8 @@ class DialogPacing : public CommandEndToEnd {
     std::fflush(stdout);
   }
 
-  void AnswerRebootNotice() {
+  void AnswerRebootNotice(const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     const std::optional<ostrel_ui::MessageBoxSeen> notice =
         ostrel_ui::WaitForMessageBox(*program_, L"Ostrel");
     ASSERT_TRUE(notice);

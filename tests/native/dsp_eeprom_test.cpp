@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include "support/caller_trace.h"
 #include "support/card_bench.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
@@ -21,7 +22,8 @@ class DspTransfer : public ::testing::Test {
     return WriteDSPEEPROM(bench.context, *file, count);
   }
 
-  bool ReadInto(const std::string& name) {
+  bool ReadInto(const std::string& name, const Here& where = Here::current()) {
+    const CallerTrace caller(where);
     std::optional<FileIdentity> created;
     EXPECT_EQ(files->ProbeWritable(folder / name, created), FileOutcome::Done);
     FilePath ignored;

@@ -15,14 +15,10 @@ class FakeHost final : public CommandHost {
     ++saveDialogs;
     return answer;
   }
-  std::optional<FilePath> AskFileToOpen() override {
-    ++openDialogs;
-    return answer;
-  }
+  std::optional<FilePath> AskFileToOpen() override { return answer; }
 
   RecordingView view;
   CommandSettings settings;
   std::optional<FilePath> answer;  // nothing: the operator cancels
   int saveDialogs = 0;
-  int openDialogs = 0;
 };

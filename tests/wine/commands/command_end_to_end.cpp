@@ -1,5 +1,7 @@
 #include "command_end_to_end.h"
 
+#include "capture_registry.h"
+
 #include <iomanip>
 #include <iostream>
 
@@ -40,6 +42,10 @@ bool HoldsAnIcon(HWND box) {
 
 }  // namespace
 
+void CommandEndToEnd::SetUp() {
+  if (const std::string why = WhyTheSimulatedCardIsNotAlone(); !why.empty()) GTEST_SKIP() << why;
+}
+
 void CommandEndToEnd::StartProgram(const std::wstring& exe, const Here& where) {
   const CallerTrace caller(where);
   program_ =
@@ -48,14 +54,14 @@ void CommandEndToEnd::StartProgram(const std::wstring& exe, const Here& where) {
 }
 
 bool CommandEndToEnd::CommandsEnabled() const {
-  for (const int id : {kExitButton, kWriteButton, kSaveButton}) {
+  for (const int id : {IDOK, IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE}) {
     if (!IsWindowEnabled(Item(id))) return false;
   }
   return true;
 }
 
 bool CommandEndToEnd::CommandsDisabled() const {
-  for (const int id : {kExitButton, kWriteButton, kSaveButton}) {
+  for (const int id : {IDOK, IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE}) {
     if (IsWindowEnabled(Item(id))) return false;
   }
   return true;
@@ -63,18 +69,18 @@ bool CommandEndToEnd::CommandsDisabled() const {
 
 void CommandEndToEnd::SelectChannelDecoder(const Here& where) {
   const CallerTrace caller(where);
-  SelectListIndex(Dialog(), kEepromList, 1);
+  SelectListIndex(Dialog(), IDC_EEPROM_LIST, 1);
   // The list's handler disables the board options once it has seen the change.
-  ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(kTypedSizeRadio)); }));
-  ASSERT_EQ(Text(Item(kEepromList)), L"Channel Decoder");
+  ASSERT_TRUE(WaitUntil([&] { return !IsWindowEnabled(Item(IDC_SIZE_TYPED)); }));
+  ASSERT_EQ(Text(Item(IDC_EEPROM_LIST)), L"Channel Decoder");
 }
 
 std::optional<ULONGLONG> CommandEndToEnd::SaveTo(const std::filesystem::path& path) {
-  return RunCommand(kSaveButton, L"Save As", path);
+  return RunCommand(IDC_SAVE_TO_FILE, L"Save As", path);
 }
 
 std::optional<ULONGLONG> CommandEndToEnd::WriteFrom(const std::filesystem::path& path) {
-  return RunCommand(kWriteButton, L"Open", path);
+  return RunCommand(IDC_WRITE_EEPROM, L"Open", path);
 }
 
 std::optional<ULONGLONG> CommandEndToEnd::RunCommand(int button, const std::wstring& dialogCaption,

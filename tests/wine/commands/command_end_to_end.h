@@ -17,6 +17,7 @@
 
 #include "card_folder.h"
 #include "ostrel_driver.h"
+#include "resource.h"
 #include "support/caller_trace.h"
 #include "support/temp_folder.h"
 
@@ -26,18 +27,12 @@ namespace ostrel_commands {
 // machine.
 inline constexpr DWORD kTransferTimeoutMs = 90000;
 
-inline constexpr int kExitButton = 1;
-inline constexpr int kWriteButton = 1000;
-inline constexpr int kSaveButton = 1002;
-inline constexpr int kProgressBar = 1003;
-inline constexpr int kStatusLine = 1004;
-inline constexpr int kEepromList = 1005;
-inline constexpr int kTypedSizeRadio = 1008;
-inline constexpr int kTypedSizeEdit = 1009;
-
 // The helpers below report their failures at the calling test's line too.
 class CommandEndToEnd : public testing::Test {
  protected:
+  // Skipped where the program could reach another card than the virtual one.
+  void SetUp() override;
+
   // Starts the program (exe) on card_; the card's folder may still be set up
   // afterwards, each connection reads it afresh.
   void StartProgram(const std::wstring& exe = ostrel_ui::OstrelExePath(),
@@ -45,8 +40,8 @@ class CommandEndToEnd : public testing::Test {
 
   HWND Dialog() const { return program_->MainWindow(); }
   HWND Item(int id) const { return GetDlgItem(Dialog(), id); }
-  std::wstring Status() const { return ostrel_ui::Text(Item(kStatusLine)); }
-  int Progress() const { return ostrel_ui::ProgressPos(Item(kProgressBar)); }
+  std::wstring Status() const { return ostrel_ui::Text(Item(IDC_STATUS)); }
+  int Progress() const { return ostrel_ui::ProgressPos(Item(IDC_PROGRESS)); }
   // The three buttons a command disables while it runs.
   bool CommandsEnabled() const;
   bool CommandsDisabled() const;

@@ -117,7 +117,7 @@ TEST_F(OnThePc, DllsPlantedBesideTheProgramAreNeverLoaded) {
   ASSERT_TRUE(SaveTo(downloads / "board.bin"));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(downloads / "board.bin"), board);
-  ostrel_ui::Click(Item(kExitButton));
+  ostrel_ui::Click(Item(IDOK));
   ASSERT_TRUE(program_->WaitForExit());
   std::vector<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(downloads)) {
@@ -145,7 +145,7 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
   std::filesystem::create_directories(second);
   const Bytes previous = DistinctBytes(256, 64);
   WriteWholeFile(second / "board.bin", previous);
-  ostrel_ui::Click(Item(kSaveButton));
+  ostrel_ui::Click(Item(IDC_SAVE_TO_FILE));
   ASSERT_NE(program_->WaitForWindow(L"Save As"), nullptr);
   SwitchTo(other);
   ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));

@@ -31,7 +31,8 @@ class MissingCard : public CommandEndToEnd {
 
 TEST_F(MissingCard, NoCaptureDeviceAtAllFailsTheSaveAndLeavesNoFile) {
   // The prefix's capture category emptied for the test's lifetime.
-  const CaptureDevices noDevices;
+  std::optional<CaptureDevices> noDevices;
+  if (const std::string why = EmptyCaptureCategory(noDevices); !why.empty()) GTEST_SKIP() << why;
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   const auto target = files_ / "board.bin";

@@ -51,7 +51,7 @@ TEST_F(SaveCommand, DspSwitchesTheChannelDecoderCopiesTheWholeEepromAndRestores)
         // Watched while it runs: the buttons stay disabled until the end.
         ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
         EXPECT_TRUE(CommandsDisabled());
-        EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32768));
+        EXPECT_EQ(ostrel_ui::ProgressRange(Item(IDC_PROGRESS)), std::make_pair(0, 32768));
       },
       timing));
   PrintDuration("DSP save 32768 bytes", timing, 512 * 0.020);
@@ -93,20 +93,20 @@ TEST_F(SaveCommand, TypedSizeIsTakenWhenTheEditLosesTheFocusToTheButton) {
   ASSERT_NO_FATAL_FAILURE(StartProgram());
 
   // An empty edit: choosing the typed size makes it 0 for now.
-  ostrel_ui::PostMouseClick(Item(kTypedSizeRadio));
-  ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return IsWindowEnabled(Item(kTypedSizeEdit)); }));
-  HWND edit = Item(kTypedSizeEdit);
+  ostrel_ui::PostMouseClick(Item(IDC_SIZE_TYPED));
+  ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return IsWindowEnabled(Item(IDC_TYPED_SIZE)); }));
+  HWND edit = Item(IDC_TYPED_SIZE);
   ostrel_ui::PostMouseClick(edit);
   TypeText(edit, L"384");
   ASSERT_TRUE(ostrel_ui::WaitUntil([&] { return ostrel_ui::Text(edit) == L"384"; }));
   ASSERT_EQ(ostrel_ui::FocusedWindow(Dialog()), edit);
 
-  ostrel_ui::PostMouseClick(Item(kSaveButton));
+  ostrel_ui::PostMouseClick(Item(IDC_SAVE_TO_FILE));
   const auto target = files_ / "board384.bin";
   ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, L"Save As", target.wstring()));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(target), Bytes(board.begin(), board.begin() + 384));
-  EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 384));
+  EXPECT_EQ(ostrel_ui::ProgressRange(Item(IDC_PROGRESS)), std::make_pair(0, 384));
   EXPECT_TRUE(WaitForProgress(384)) << Progress();
   EXPECT_EQ(CountOf(card_.Log(), "GET", "A0"), 384u / 8u);
   ExpectCardReleasedEverything(1);

@@ -69,7 +69,7 @@ TEST_F(WriteCommand, DspImageIsProgrammedAndTheChannelDecoderToldToReboot) {
   ASSERT_NO_FATAL_FAILURE(FollowTransfer(
       WriteFrom(source), L"Programming the EEPROM...",
       L"EEPROM content successfully written to EEPROM!",
-      [&] { EXPECT_EQ(ostrel_ui::ProgressRange(Item(kProgressBar)), std::make_pair(0, 32767)); },
+      [&] { EXPECT_EQ(ostrel_ui::ProgressRange(Item(IDC_PROGRESS)), std::make_pair(0, 32767)); },
       timing));
   PrintDuration("DSP write 32767 bytes", timing, 512 * 0.020);
   AnswerBox(L"Ostrel",

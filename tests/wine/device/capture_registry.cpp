@@ -8,7 +8,9 @@
 
 #include <memory>
 #include <stdexcept>
+#include <string>
 
+#include "simcard/com/capture_identifiers.h"
 #include "simcard/com/registration.h"
 
 using Microsoft::WRL::ComPtr;
@@ -16,8 +18,12 @@ using simcard::com::GuidText;
 
 namespace {
 
+// The machine's own classes, not HKCR's merged view: what is set aside there
+// is put back there, never turned into a registration of this user's own.
+const HKEY kMachine = HKEY_LOCAL_MACHINE;
+
 std::wstring InstanceKey() {
-  return L"CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
+  return L"Software\\Classes\\CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
 }
 
 // Outside the category, so that the entries survive a test that dies while
@@ -59,16 +65,71 @@ void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
            static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
+// The category's devices as the system device enumerator lists them.
+struct ListedDevice {
+  std::wstring name;           // empty when it has none that reads as text
+  std::optional<CLSID> clsid;  // nothing when it has none that reads as one
+};
+
+std::optional<std::wstring> ReadString(IPropertyBag& properties, const wchar_t* name) {
+  VARIANT value;
+  VariantInit(&value);
+  std::optional<std::wstring> text;
+  if (SUCCEEDED(properties.Read(name, &value, nullptr)) && value.vt == VT_BSTR) {
+    text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
+  }
+  VariantClear(&value);
+  return text;
+}
+
+std::vector<ListedDevice> ListedDevices() {
+  // COM for this call, whether or not the caller's thread has it already.
+  const HRESULT com = CoInitialize(nullptr);
+  const std::unique_ptr<const HRESULT, void (*)(const HRESULT*)> uninitialize(
+      SUCCEEDED(com) ? &com : nullptr, [](const HRESULT*) { CoUninitialize(); });
+  std::vector<ListedDevice> listed;
+  ComPtr<ICreateDevEnum> devices;
+  ComPtr<IEnumMoniker> monikers;
+  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
+                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
+      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
+    return listed;
+  }
+  ComPtr<IMoniker> moniker;
+  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
+    ComPtr<IPropertyBag> properties;
+    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
+      continue;
+    }
+    ListedDevice device;
+    device.name = ReadString(*properties.Get(), L"FriendlyName").value_or(L"");
+    CLSID clsid{};
+    if (const auto text = ReadString(*properties.Get(), L"CLSID");
+        text && SUCCEEDED(CLSIDFromString(text->c_str(), &clsid))) {
+      device.clsid = clsid;
+    }
+    listed.push_back(device);
+  }
+  return listed;
+}
+
+bool RegisteredForThisUserOnly() {
+  // Set by the self-test kit to how it registered the simulated card.
+  std::wstring value(8, L'\0');
+  return GetEnvironmentVariableW(L"OSTREL_SELFTEST_REGISTRATION", value.data(), 8) == 4 &&
+         value.compare(0, 4, L"user") == 0;
+}
+
 }  // namespace
 
 CaptureDevices::CaptureDevices() {
   PutBackSetAsideCaptureDevices();
   const Key aside(HKEY_CURRENT_USER, kSetAsideKey, true);
   if (!aside) throw std::runtime_error("cannot make the set-aside key");
-  if (const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), false); instances) {
+  if (const Key instances(kMachine, InstanceKey(), false); instances) {
     Check(RegCopyTreeW(instances.Get(), nullptr, aside.Get()), "set entries aside");
   }
-  Check(RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str()), "remove the entries");
+  Check(RegDeleteTreeW(kMachine, InstanceKey().c_str()), "remove the entries");
 }
 
 CaptureDevices::~CaptureDevices() {
@@ -77,29 +138,56 @@ CaptureDevices::~CaptureDevices() {
 
 void CaptureDevices::Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   SetString(device.Get(), L"FriendlyName", friendlyName);
 }
 
 void CaptureDevices::AddWithoutName(const GUID& entry, const CLSID& clsid) {
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   if (!device) throw std::runtime_error("cannot create a device entry");
   SetString(device.Get(), L"CLSID", GuidText(clsid));
 }
 
 void CaptureDevices::AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(HKEY_CLASSES_ROOT, InstanceKey() + L"\\" + GuidText(entry), true);
+  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
   SetValue(device.Get(), L"FriendlyName", REG_DWORD, &friendlyName, sizeof(friendlyName));
 }
 
 void PutBackSetAsideCaptureDevices() {
   const Key aside(HKEY_CURRENT_USER, kSetAsideKey, false);
   if (!aside) return;
-  RegDeleteTreeW(HKEY_CLASSES_ROOT, InstanceKey().c_str());
-  const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), true);
+  RegDeleteTreeW(kMachine, InstanceKey().c_str());
+  const Key instances(kMachine, InstanceKey(), true);
   Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
   Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
+  // Only while nothing else is in it.
+  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Ostrel tests");
+}
+
+std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
+  if (RegisteredForThisUserOnly()) {
+    return "the card is registered for this user only; this test rewrites the machine's "
+           "capture category";
+  }
+  devices.emplace();
+  if (const std::size_t listed = ListedDevices().size(); listed != 0) {
+    devices.reset();
+    return "the test needs an empty capture category, but the system also lists " +
+           std::to_string(listed) + " device(s) of this PC from their drivers";
+  }
+  return {};
+}
+
+std::string WhyTheSimulatedCardIsNotAlone() {
+  std::vector<std::optional<CLSID>> named;
+  for (const ListedDevice& device : ListedDevices()) {
+    if (device.name == simcard::com::kCaptureFilterName) named.push_back(device.clsid);
+  }
+  if (named == std::vector<std::optional<CLSID>>{simcard::com::kClsidSimCard}) return {};
+  return "the system lists " + std::to_string(named.size()) +
+         " capture device(s) named as the card, not just the virtual card: the program "
+         "could reach another (a real card?)";
 }
 
 namespace {
@@ -132,27 +220,8 @@ ServedClass::~ServedClass() {
 
 std::vector<CLSID> EnumeratedClasses() {
   std::vector<CLSID> classes;
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
-    return classes;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> properties;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
-      continue;
-    }
-    VARIANT value;
-    VariantInit(&value);
-    CLSID clsid{};
-    if (SUCCEEDED(properties->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-        SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid))) {
-      classes.push_back(clsid);
-    }
-    VariantClear(&value);
+  for (const ListedDevice& device : ListedDevices()) {
+    if (device.clsid) classes.push_back(*device.clsid);
   }
   return classes;
 }

@@ -5,6 +5,7 @@
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -30,6 +31,14 @@ class CaptureDevices {
 };
 
 void PutBackSetAsideCaptureDevices();
+
+// Empties the category into devices for a test; otherwise why it can't be
+// emptied here, the reason to skip the test with.
+std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices);
+
+// Why the simulated card is not the only device the system lists under the
+// card's name (the program could reach another, a real card); empty if it is.
+std::string WhyTheSimulatedCardIsNotAlone();
 
 // Serves filters of kind under clsid from this process while it lives.
 class ServedClass {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "capture_registry.h"
 #include "common/transfer_context.h"
 #include "common/waiter.h"
 #include "device/chdec_switch.h"
@@ -41,6 +42,7 @@ class TransferEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
+    if (const std::string why = WhyTheSimulatedCardIsNotAlone(); !why.empty()) GTEST_SKIP() << why;
     SetEnvironmentVariableW(simcard::com::kCardFolderVariable, card.path().c_str());
   }
   void TearDown() override {

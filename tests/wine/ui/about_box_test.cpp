@@ -4,6 +4,7 @@
 
 #include "dialog_units.h"
 #include "ostrel_driver.h"
+#include "resource.h"
 
 namespace ostrel_ui {
 namespace {
@@ -15,7 +16,7 @@ class AboutBox : public testing::Test {
 
   HWND OpenAboutBox() const {
     // The system keeps the low four bits of a system command for itself.
-    PostSysCommand(Dialog(), 0x0010 | 0x0003);
+    PostSysCommand(Dialog(), IDM_ABOUTBOX | 0x0003);
     return process_.WaitForWindow(L"About Ostrel");
   }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "resource.h"
 #include "ui/dialog_init_data.h"
 
 namespace {
@@ -32,14 +33,14 @@ std::vector<std::uint8_t> Join(std::initializer_list<std::vector<std::uint8_t>> 
 const std::vector<std::uint8_t> kEnd = {0, 0};
 
 TEST(DialogInitData, ReadsEntriesUpToTheZeroIdWithoutTheirTerminators) {
-  const auto data = Join({Entry(1005, 0x0403, std::string_view("ab\0", 3), 3),
+  const auto data = Join({Entry(IDC_EEPROM_LIST, DLGINIT_ADDSTRING, std::string_view("ab\0", 3), 3),
                           Entry(77, 0x0401, std::string_view("xyz\0", 4), 4), kEnd,
                           Entry(9, 9, "after the end", 13)});
   const auto entries = ParseDialogInitData(data);
   ASSERT_TRUE(entries.has_value());
   ASSERT_EQ(entries->size(), 2u);
-  EXPECT_EQ((*entries)[0].controlId, 1005);
-  EXPECT_EQ((*entries)[0].message, 0x0403);
+  EXPECT_EQ((*entries)[0].controlId, IDC_EEPROM_LIST);
+  EXPECT_EQ((*entries)[0].message, DLGINIT_ADDSTRING);
   EXPECT_EQ((*entries)[0].data, "ab");
   EXPECT_EQ((*entries)[1].controlId, 77);
   EXPECT_EQ((*entries)[1].message, 0x0401);

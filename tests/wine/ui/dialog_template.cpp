@@ -27,6 +27,14 @@ int Short(LittleEndianReader& r) {
   return static_cast<std::int16_t>(r.Word());
 }
 
+// On to the next multiple of alignment from start, where the template
+// begins; an empty read tells where the reader is.
+void Align(LittleEndianReader& r, const std::uint8_t* start, std::size_t alignment) {
+  if (!r.Ok()) return;
+  const auto position = static_cast<std::size_t>(r.Bytes(0).data() - start);
+  r.Bytes((alignment - position % alignment) % alignment);
+}
+
 std::wstring PredefinedClassName(const std::wstring& name) {
   if (name == L"#128") return L"Button";
   if (name == L"#129") return L"Edit";
@@ -56,13 +64,12 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> 
   dialog.caption = String(r);
   if (dialog.style & (DS_SETFONT | DS_SHELLFONT)) {
     dialog.pointSize = r.Word();
-    r.Word();  // weight
-    r.Byte();  // italic
-    r.Byte();  // character set
+    r.Word();    // weight
+    r.Bytes(2);  // italic, character set
     dialog.font = String(r);
   }
   for (int i = 0; i < count && r.Ok(); ++i) {
-    r.Align(4);
+    Align(r, data.data(), 4);
     TemplateItem item;
     r.DoubleWord();  // help id
     item.exStyle = r.DoubleWord();
@@ -74,7 +81,7 @@ std::optional<DialogTemplate> ParseDialogTemplate(std::span<const std::uint8_t> 
     item.id = static_cast<int>(r.DoubleWord());
     item.className = PredefinedClassName(StringOrOrdinal(r));
     item.text = StringOrOrdinal(r);
-    r.Skip(r.Word());  // creation data
+    r.Bytes(r.Word());  // creation data
     dialog.items.push_back(item);
   }
   if (!r.Ok()) return std::nullopt;

@@ -15,6 +15,7 @@
 #include "dialog_template.h"
 #include "dialog_units.h"
 #include "ostrel_driver.h"
+#include "resource.h"
 
 namespace ostrel_ui {
 namespace {
@@ -128,7 +129,7 @@ TEST_F(MainDialogLayout, ControlsSitWhereTheTemplatePutsThem) {
     SCOPED_TRACE(testing::Message() << "id " << expected.id);
     const RECT wanted = units_.ToPixels(expected.x, expected.y, expected.width, expected.height);
     const RECT actual = ControlRect(Dialog(), GetDlgItem(Dialog(), expected.id));
-    if (expected.id == 1005) {
+    if (expected.id == IDC_EEPROM_LIST) {
       // A closed drop-down list shows only its selection field; its height
       // is the opened list's.
       EXPECT_EQ(Corners(actual)[0], wanted.left);
@@ -153,9 +154,15 @@ TEST_F(MainDialogLayout, ControlsSitWhereTheTemplatePutsThem) {
 TEST_F(MainDialogLayout, TabGoesThroughTheEnabledTabStopsAndTheCheckedSize) {
   // The edit box starts disabled and is skipped; of the size group, the
   // system lets Tab reach the checked button ("256").
-  const std::vector<int> expected = {1000, 1002, 1005, 1006, 1010, 1011, 1};
+  const std::vector<int> expected = {IDC_WRITE_EEPROM,
+                                     IDC_SAVE_TO_FILE,
+                                     IDC_EEPROM_LIST,
+                                     IDC_SIZE_256,
+                                     IDC_OVERRIDE_PCI,
+                                     IDC_VERIFY,
+                                     IDOK};
   std::vector<int> visited;
-  HWND at = GetDlgItem(Dialog(), 1);
+  HWND at = GetDlgItem(Dialog(), IDOK);
   for (std::size_t i = 0; i < expected.size(); ++i) {
     at = GetNextDlgTabItem(Dialog(), at, FALSE);
     visited.push_back(ControlId(at));
@@ -164,13 +171,13 @@ TEST_F(MainDialogLayout, TabGoesThroughTheEnabledTabStopsAndTheCheckedSize) {
 }
 
 TEST_F(MainDialogLayout, ListHasBothEntriesSorted) {
-  HWND list = GetDlgItem(Dialog(), 1005);
+  HWND list = GetDlgItem(Dialog(), IDC_EEPROM_LIST);
   EXPECT_EQ(ListEntries(list),
             (std::vector<std::wstring>{L"Board Configuration", L"Channel Decoder"}));
 }
 
 TEST(MainDialogTemplate, HoldsExactlyTheControlsWithTheirStylesAndPlaces) {
-  const auto dialog = LoadDialogTemplate(OstrelExePath(), 102);
+  const auto dialog = LoadDialogTemplate(OstrelExePath(), IDD_OSTREL_DIALOG);
   ASSERT_TRUE(dialog.has_value());
   EXPECT_EQ(dialog->style, static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_VISIBLE | WS_CAPTION |
                                               WS_SYSMENU | DS_SETFONT));
@@ -190,7 +197,7 @@ TEST(MainDialogTemplate, HoldsExactlyTheControlsWithTheirStylesAndPlaces) {
     EXPECT_TRUE(SameClassName(item.className, expected.className))
         << testing::PrintToString(item.className);
     // The list's text is its selection at run time; the template has none.
-    EXPECT_EQ(item.text, expected.id == 1005 ? L"" : expected.text);
+    EXPECT_EQ(item.text, expected.id == IDC_EEPROM_LIST ? L"" : expected.text);
     EXPECT_EQ(item.style, static_cast<DWORD>(WS_CHILD | WS_VISIBLE | expected.style));
     EXPECT_EQ(item.exStyle, 0u);
     EXPECT_EQ((std::array{item.x, item.y, item.width, item.height}),
@@ -199,7 +206,7 @@ TEST(MainDialogTemplate, HoldsExactlyTheControlsWithTheirStylesAndPlaces) {
 }
 
 TEST(MainDialogTemplate, AboutBoxHoldsIconTwoLinesAndOk) {
-  const auto about = LoadDialogTemplate(OstrelExePath(), 100);
+  const auto about = LoadDialogTemplate(OstrelExePath(), IDD_ABOUTBOX);
   ASSERT_TRUE(about.has_value());
   EXPECT_EQ(about->style,
             static_cast<DWORD>(DS_MODALFRAME | WS_POPUP | WS_CAPTION | WS_SYSMENU | DS_SETFONT));
@@ -246,7 +253,7 @@ class FencedBytes {
 };
 
 TEST(MainDialogTemplate, ATruncatedTemplateIsRefusedWithoutReadingPastItsEnd) {
-  const std::vector<std::uint8_t> bytes = DialogTemplateBytes(OstrelExePath(), 102);
+  const std::vector<std::uint8_t> bytes = DialogTemplateBytes(OstrelExePath(), IDD_OSTREL_DIALOG);
   ASSERT_TRUE(ParseDialogTemplate(FencedBytes(bytes).Bytes()));
   for (std::size_t kept = 0; kept < bytes.size(); ++kept) {
     const FencedBytes cut{std::span(bytes).first(kept)};

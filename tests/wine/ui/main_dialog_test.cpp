@@ -9,11 +9,14 @@
 #include <functional>
 
 #include "ostrel_driver.h"
+#include "resource.h"
+#include "support/caller_trace.h"
 
 namespace ostrel_ui {
 namespace {
 
-constexpr int kBoardOptions[] = {1010, 1011, 1006, 1007, 1008};
+constexpr int kBoardOptions[] = {IDC_OVERRIDE_PCI, IDC_VERIFY, IDC_SIZE_256, IDC_SIZE_512,
+                                 IDC_SIZE_TYPED};
 
 class MainDialog : public testing::Test {
  protected:
@@ -32,109 +35,113 @@ class MainDialog : public testing::Test {
     }
     return true;
   }
-  void ChooseTypedSize() const {
-    Click(Item(1008));
-    ASSERT_TRUE(Eventually([&] { return Enabled(1009); }));
+  void ChooseTypedSize(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
+    Click(Item(IDC_SIZE_TYPED));
+    ASSERT_TRUE(Eventually([&] { return Enabled(IDC_TYPED_SIZE); }));
   }
 
   OstrelProcess process_;
 };
 
 TEST_F(MainDialog, StartsWithBoardConfigurationSize256AndBothOptionsChecked) {
-  EXPECT_EQ(ListSelection(Item(1005)), 0);
-  EXPECT_EQ(Text(Item(1005)), L"Board Configuration");
-  EXPECT_TRUE(IsChecked(Item(1010)));
-  EXPECT_TRUE(IsChecked(Item(1011)));
-  EXPECT_TRUE(IsChecked(Item(1006)));
-  EXPECT_FALSE(IsChecked(Item(1007)));
-  EXPECT_FALSE(IsChecked(Item(1008)));
-  EXPECT_FALSE(Enabled(1009));
-  EXPECT_EQ(Text(Item(1009)), L"");
-  EXPECT_EQ(Text(Item(1004)), L"Read/write status");
-  EXPECT_EQ(ProgressPos(Item(1003)), 0);
-  for (const int id : {1, 1000, 1002, 1005, 1006, 1007, 1008, 1010, 1011}) {
+  EXPECT_EQ(ListSelection(Item(IDC_EEPROM_LIST)), 0);
+  EXPECT_EQ(Text(Item(IDC_EEPROM_LIST)), L"Board Configuration");
+  EXPECT_TRUE(IsChecked(Item(IDC_OVERRIDE_PCI)));
+  EXPECT_TRUE(IsChecked(Item(IDC_VERIFY)));
+  EXPECT_TRUE(IsChecked(Item(IDC_SIZE_256)));
+  EXPECT_FALSE(IsChecked(Item(IDC_SIZE_512)));
+  EXPECT_FALSE(IsChecked(Item(IDC_SIZE_TYPED)));
+  EXPECT_FALSE(Enabled(IDC_TYPED_SIZE));
+  EXPECT_EQ(Text(Item(IDC_TYPED_SIZE)), L"");
+  EXPECT_EQ(Text(Item(IDC_STATUS)), L"Read/write status");
+  EXPECT_EQ(ProgressPos(Item(IDC_PROGRESS)), 0);
+  for (const int id : {IDOK, IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE, IDC_EEPROM_LIST, IDC_SIZE_256,
+                       IDC_SIZE_512, IDC_SIZE_TYPED, IDC_OVERRIDE_PCI, IDC_VERIFY}) {
     EXPECT_TRUE(Enabled(id)) << "id " << id;
   }
-  EXPECT_EQ(DefaultButtonId(Dialog()), 1);
-  EXPECT_EQ(FocusedWindow(Dialog()), Item(1));
+  EXPECT_EQ(DefaultButtonId(Dialog()), IDOK);
+  EXPECT_EQ(FocusedWindow(Dialog()), Item(IDOK));
 }
 
 TEST_F(MainDialog, ChannelDecoderDisablesTheBoardOptionsButNotTheEdit) {
-  SelectListIndex(Dialog(), 1005, 1);
+  SelectListIndex(Dialog(), IDC_EEPROM_LIST, 1);
   ASSERT_TRUE(Eventually([&] { return BoardOptionsEnabled(false); }));
-  EXPECT_EQ(Text(Item(1005)), L"Channel Decoder");
-  EXPECT_FALSE(Enabled(1009));
-  for (const int id : {1, 1000, 1002, 1005}) EXPECT_TRUE(Enabled(id)) << "id " << id;
+  EXPECT_EQ(Text(Item(IDC_EEPROM_LIST)), L"Channel Decoder");
+  EXPECT_FALSE(Enabled(IDC_TYPED_SIZE));
+  for (const int id : {IDOK, IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE, IDC_EEPROM_LIST})
+    EXPECT_TRUE(Enabled(id)) << "id " << id;
 
-  SelectListIndex(Dialog(), 1005, 0);
+  SelectListIndex(Dialog(), IDC_EEPROM_LIST, 0);
   EXPECT_TRUE(Eventually([&] { return BoardOptionsEnabled(true); }));
-  EXPECT_FALSE(Enabled(1009));
+  EXPECT_FALSE(Enabled(IDC_TYPED_SIZE));
 }
 
 TEST_F(MainDialog, AnEnabledEditStaysEnabledWhateverTheList) {
-  ChooseTypedSize();
-  SelectListIndex(Dialog(), 1005, 1);
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
+  SelectListIndex(Dialog(), IDC_EEPROM_LIST, 1);
   ASSERT_TRUE(Eventually([&] { return BoardOptionsEnabled(false); }));
-  EXPECT_TRUE(Enabled(1009));
-  SelectListIndex(Dialog(), 1005, 0);
+  EXPECT_TRUE(Enabled(IDC_TYPED_SIZE));
+  SelectListIndex(Dialog(), IDC_EEPROM_LIST, 0);
   ASSERT_TRUE(Eventually([&] { return BoardOptionsEnabled(true); }));
-  EXPECT_TRUE(Enabled(1009));
+  EXPECT_TRUE(Enabled(IDC_TYPED_SIZE));
 }
 
 TEST_F(MainDialog, TypedSizeRadioEnablesTheEditAndItJoinsTheTabOrder) {
-  ChooseTypedSize();
-  EXPECT_TRUE(IsChecked(Item(1008)));
-  EXPECT_FALSE(IsChecked(Item(1006)));
-  EXPECT_TRUE(Enabled(1009));
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
+  EXPECT_TRUE(IsChecked(Item(IDC_SIZE_TYPED)));
+  EXPECT_FALSE(IsChecked(Item(IDC_SIZE_256)));
+  EXPECT_TRUE(Enabled(IDC_TYPED_SIZE));
   // After the list come the checked size button, then the edit.
-  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(1005), FALSE), Item(1008));
-  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(1008), FALSE), Item(1009));
-  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(1009), FALSE), Item(1010));
+  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(IDC_EEPROM_LIST), FALSE), Item(IDC_SIZE_TYPED));
+  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(IDC_SIZE_TYPED), FALSE), Item(IDC_TYPED_SIZE));
+  EXPECT_EQ(GetNextDlgTabItem(Dialog(), Item(IDC_TYPED_SIZE), FALSE), Item(IDC_OVERRIDE_PCI));
 }
 
 TEST_F(MainDialog, ReselectingAFixedSizeDisablesTheEditAndKeepsTheTypedText) {
-  ChooseTypedSize();
-  SetText(Item(1009), L"384");
-  Click(Item(1006));
-  ASSERT_TRUE(Eventually([&] { return !Enabled(1009); }));
-  EXPECT_TRUE(IsChecked(Item(1006)));
-  EXPECT_FALSE(IsChecked(Item(1008)));
-  EXPECT_FALSE(Enabled(1009));
-  EXPECT_EQ(Text(Item(1009)), L"384");
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
+  SetText(Item(IDC_TYPED_SIZE), L"384");
+  Click(Item(IDC_SIZE_256));
+  ASSERT_TRUE(Eventually([&] { return !Enabled(IDC_TYPED_SIZE); }));
+  EXPECT_TRUE(IsChecked(Item(IDC_SIZE_256)));
+  EXPECT_FALSE(IsChecked(Item(IDC_SIZE_TYPED)));
+  EXPECT_FALSE(Enabled(IDC_TYPED_SIZE));
+  EXPECT_EQ(Text(Item(IDC_TYPED_SIZE)), L"384");
 
-  ChooseTypedSize();
-  Click(Item(1007));
-  EXPECT_TRUE(Eventually([&] { return !Enabled(1009); }));
-  EXPECT_TRUE(IsChecked(Item(1007)));
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
+  Click(Item(IDC_SIZE_512));
+  EXPECT_TRUE(Eventually([&] { return !Enabled(IDC_TYPED_SIZE); }));
+  EXPECT_TRUE(IsChecked(Item(IDC_SIZE_512)));
 }
 
 TEST_F(MainDialog, OptionsToggleAsAutoCheckBoxes) {
-  Click(Item(1010));
-  EXPECT_TRUE(Eventually([&] { return !IsChecked(Item(1010)); }));
-  Click(Item(1011));
-  EXPECT_TRUE(Eventually([&] { return !IsChecked(Item(1011)); }));
-  Click(Item(1010));
-  EXPECT_TRUE(Eventually([&] { return IsChecked(Item(1010)); }));
+  Click(Item(IDC_OVERRIDE_PCI));
+  EXPECT_TRUE(Eventually([&] { return !IsChecked(Item(IDC_OVERRIDE_PCI)); }));
+  Click(Item(IDC_VERIFY));
+  EXPECT_TRUE(Eventually([&] { return !IsChecked(Item(IDC_VERIFY)); }));
+  Click(Item(IDC_OVERRIDE_PCI));
+  EXPECT_TRUE(Eventually([&] { return IsChecked(Item(IDC_OVERRIDE_PCI)); }));
 }
 
 // Ending the dialog ends the program, by each of the operator's ways.
 class MainDialogEnd : public MainDialog {
  protected:
-  void ExpectProgramEnds() const {
+  void ExpectProgramEnds(const Here& where = Here::current()) const {
+    const CallerTrace caller(where);
     ASSERT_TRUE(process_.WaitForExit()) << "ostrel.exe is still running";
     EXPECT_EQ(process_.ExitCode(), 0u);
   }
 };
 
 TEST_F(MainDialogEnd, ExitButton) {
-  Click(Item(1));
+  Click(Item(IDOK));
   ExpectProgramEnds();
 }
 
 TEST_F(MainDialogEnd, EnterWhileTypingASize) {
-  ChooseTypedSize();
-  SetText(Item(1009), L"384");
-  PressKey(Item(1009), VK_RETURN);
+  ASSERT_NO_FATAL_FAILURE(ChooseTypedSize());
+  SetText(Item(IDC_TYPED_SIZE), L"384");
+  PressKey(Item(IDC_TYPED_SIZE), VK_RETURN);
   ExpectProgramEnds();
 }
 

@@ -1,0 +1,77 @@
+// cardcheck.exe OUTDIR: reads the card's two EEPROMs twice each, after the
+// operator typed "yes", and reports whether the reads agree and the channel
+// decoder was put back. It never writes to an EEPROM.
+//
+// Exit code: 0 every check passed, 1 a check failed or an error, 2 the
+// operator did not agree (nothing was done).
+
+#include <windows.h>
+#include <objbase.h>
+
+#include <cstdio>
+#include <iostream>
+#include <string>
+
+#include "card_check.h"
+#include "common/card_access.h"
+#include "common/system_library_win32.h"
+#include "ostrel_version.h"
+#include "ui/machine_card_lock.h"
+#include "ui/system_power_guard.h"
+
+namespace {
+
+constexpr int kPassed = 0;
+constexpr int kFailed = 1;
+constexpr int kRefused = 2;
+
+bool OperatorAgrees(const FilePath& folder) {
+  std::printf("%s", ConsentRequest(folder).c_str());
+  std::fflush(stdout);
+  std::string answer;
+  std::getline(std::cin, answer);
+  // A piped answer is not echoed: the report goes on on a line of its own.
+  std::printf("\n");
+  if (!answer.empty() && answer.back() == '\r') answer.pop_back();
+  return answer == "yes";
+}
+
+int Run(const FilePath& folder) {
+  CheckReport report;
+  const bool found = IdentifyCard(report);
+  report.Line("Ostrel's card check, version " OSTREL_VERSION_TEXT);
+  if (!found) return kFailed;
+  if (!OperatorAgrees(folder)) {
+    std::printf("Nothing was done.\n");
+    return kRefused;
+  }
+  report.Line("The operator typed yes.");
+  if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
+    report.Failure("Error: the folder for the results can't be made.");
+    return kFailed;
+  }
+  // Like Ostrel's commands: one program on the card at a time, and no sleep
+  // or shutdown in the middle.
+  MachineCardLock lock;
+  SystemPowerGuard power;
+  CardAccess access(lock, power);
+  ReportView view(report);
+  const auto claim = access.Claim(CardUse::Reading, view);
+  if (!claim) return kFailed;
+  CheckCard(*MakeNativeFileSystem(), folder, report);
+  return report.Failed() ? kFailed : kPassed;
+}
+
+}  // namespace
+
+int wmain(int argc, wchar_t** argv) {
+  RestrictDllSearchToSystemFolder();
+  if (argc != 2) {
+    std::fprintf(stderr, "usage: cardcheck OUTDIR\n");
+    return kFailed;
+  }
+  if (FAILED(CoInitialize(nullptr))) return kFailed;
+  const int result = Run(argv[1]);
+  CoUninitialize();
+  return result;
+}
