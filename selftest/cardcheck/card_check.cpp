@@ -142,12 +142,11 @@ std::string ConsentRequest(const FilePath& folder) {
          "the card: ";
 }
 
-void CheckCard(FileSystem& files, const FilePath& folder, CheckReport& report) {
+void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckReport& report) {
   ReportView view(report);
   FilterConnector filters;
   CountingConnector connector(filters);
-  const std::unique_ptr<PreciseWaiter> waiter = MakePreciseWaiter();
-  const TransferContext context{view, connector, *waiter};
+  const TransferContext context{view, connector, waiter};
   Check check(connector, context, report);
   const FilePath dspTarget = InFolder(folder, kDspName);
 

@@ -7,6 +7,7 @@
 
 #include "check_report.h"
 #include "common/file.h"
+#include "common/waiter.h"
 
 inline constexpr wchar_t kReportName[] = L"card-check.txt";
 inline constexpr wchar_t kBoardName[] = L"board-eeprom.bin";
@@ -21,5 +22,6 @@ std::string ConsentRequest(const FilePath& folder);
 
 // Reads the decoder's registers, the board EEPROM twice, the DSP EEPROM twice
 // and the registers again; reports the comparisons, the times and the
-// requests, and saves what it read and the report into folder.
-void CheckCard(FileSystem& files, const FilePath& folder, CheckReport& report);
+// requests, and saves what it read and the report into folder. Paces its
+// requests on waiter.
+void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckReport& report);

@@ -10,12 +10,14 @@
 
 #include <cstdio>
 #include <iostream>
+#include <memory>
 #include <string>
 
 #include "card_check.h"
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
+#include "ui/command_view.h"
 #include "ui/machine_card_lock.h"
 #include "ui/system_power_guard.h"
 
@@ -54,11 +56,13 @@ int Run(const FilePath& folder) {
   // or shutdown in the middle.
   MachineCardLock lock;
   SystemPowerGuard power;
-  CardAccess access(lock, power);
-  ReportView view(report);
-  const auto claim = access.Claim(CardUse::Reading, view);
+  const std::unique_ptr<PreciseWaiter> waiter = MakePreciseWaiter();
+  CardAccess access(lock, power, *waiter);
+  ReportView reportView(report);
+  CommandView view(reportView, access);
+  const auto claim = view.ClaimCard(CardUse::Reading);
   if (!claim) return kFailed;
-  CheckCard(*MakeNativeFileSystem(), folder, report);
+  CheckCard(*MakeNativeFileSystem(), *waiter, folder, report);
   return report.Failed() ? kFailed : kPassed;
 }
 
