@@ -9,6 +9,7 @@
 #include <memory>
 #include <stdexcept>
 
+#include "simcard/com/listed_capture_classes.h"
 #include "simcard/com/registration.h"
 
 using Microsoft::WRL::ComPtr;
@@ -131,28 +132,5 @@ ServedClass::~ServedClass() {
 }
 
 std::vector<CLSID> EnumeratedClasses() {
-  std::vector<CLSID> classes;
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
-    return classes;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> properties;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
-      continue;
-    }
-    VARIANT value;
-    VariantInit(&value);
-    CLSID clsid{};
-    if (SUCCEEDED(properties->Read(L"CLSID", &value, nullptr)) && value.vt == VT_BSTR &&
-        SUCCEEDED(CLSIDFromString(value.bstrVal, &clsid))) {
-      classes.push_back(clsid);
-    }
-    VariantClear(&value);
-  }
-  return classes;
+  return simcard::com::ListedCaptureClasses();
 }
