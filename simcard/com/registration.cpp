@@ -110,11 +110,13 @@ HRESULT UnregisterSimCard(RegistrationScope scope) {
   if (FAILED(root.Status())) return root.Status();
   const HRESULT instance = root.DeleteTree(InstanceKey());
   const HRESULT server = root.DeleteTree(ClassKey());
+  // Keys the card's entry made and nothing else uses: an empty Instance key
+  // anywhere, and in the user's classes the category and CLSID keys too.
+  // The machine's category and CLSID keys are the system's own and stay.
+  root.DeleteIfEmpty(CategoryKey() + L"\\Instance");
   if (scope == RegistrationScope::kUser) {
-    // The user's classes had no capture category before the card made one;
-    // the machine's category is the system's own and stays.
-    root.DeleteIfEmpty(CategoryKey() + L"\\Instance");
     root.DeleteIfEmpty(CategoryKey());
+    root.DeleteIfEmpty(L"CLSID");
   }
   return FAILED(instance) ? instance : server;
 }
