@@ -1,9 +1,11 @@
 #!/usr/bin/env bash
 # Builds the archive operators download, dist/ostrel-<version>-win32.zip:
 # ostrel.exe (stripped), README.txt, LICENSE and SHA256SUMS. Installs what is
-# missing, builds only the program, in a folder of its own (build/package),
-# and prints the archive's path, its SHA-256 (publish it beside the archive)
-# and the size of ostrel.exe.
+# missing, builds the program in a folder of its own (build/package), and
+# prints the archive's path, its SHA-256 (publish it beside the archive) and
+# the size of ostrel.exe. Then the self-test kit,
+# dist/ostrel-<version>-win32-selftest.zip (selftest/), with its path and
+# SHA-256.
 #
 # The same commit gives the same bytes in any folder at any time: the
 # archive's times come from the commit (SOURCE_DATE_EPOCH, unless already
@@ -26,3 +28,7 @@ fi
 
 cmake --preset package >/dev/null
 cmake --build --preset package -j"$(nproc)"
+
+# The self-test kit, last: it takes ostrel.exe out of the operators' archive
+# as that is now final, so that the kit tests the very program operators get.
+cmake --build build/package -j"$(nproc)" --target ostrel_selftest_kit
