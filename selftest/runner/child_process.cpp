@@ -39,19 +39,24 @@ ChildEnd RunChild(const std::filesystem::path& program, const std::vector<std::w
   startup.cb = sizeof startup;
   Win32Handle input;
   Win32Handle output;
+  startup.dwFlags = STARTF_USESTDHANDLES;
   if (outputFile) {
     input = InheritableFile(L"NUL", GENERIC_READ, OPEN_EXISTING);
     output = InheritableFile(outputFile->wstring(), GENERIC_WRITE, CREATE_ALWAYS);
     if (!input || !output) return {};
-    startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdInput = input.Get();
     startup.hStdOutput = output.Get();
     startup.hStdError = output.Get();
+  } else {
+    // The kit's own, a pipe as much as a console: an answer piped into
+    // selftest.cmd reaches the program.
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+    startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
   }
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr,
-                      outputFile ? TRUE : FALSE, CREATE_SUSPENDED, nullptr, nullptr, &startup,
-                      &info)) {
+  if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, CREATE_SUSPENDED,
+                      nullptr, nullptr, &startup, &info)) {
     return {};
   }
   const Win32Handle process(info.hProcess);

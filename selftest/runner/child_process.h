@@ -20,8 +20,8 @@ struct ChildEnd {
 };
 
 // Runs program with arguments (each quoted as needed). Its output goes to
-// outputFile, or, without one, to the console the kit runs in, whose input
-// it then also reads.
+// outputFile; without one it has the kit's own input and output, the
+// console or whatever selftest.cmd's were redirected to.
 ChildEnd RunChild(const std::filesystem::path& program, const std::vector<std::wstring>& arguments,
                   const std::optional<std::filesystem::path>& outputFile, DWORD timeoutMs);
 

@@ -219,7 +219,8 @@ int Run(const Options& options) {
   if (options.mode == Mode::kCard) {
     report.Record("Mode: /card, the read-only check of the card");
     const int status = RunCardCheck(kit, report);
-    report.Write();
+    Print("Results: " + Narrow(report.ResultsFile().wstring()));
+    if (!report.Write()) Print("COULD NOT write the results file");
     return status;
   }
 

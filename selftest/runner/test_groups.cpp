@@ -57,7 +57,7 @@ std::string GroupResult::Line() const {
                          [&](const TestCaseResult& c) { return c.outcome == outcome; });
   };
   std::string line = (Passed() ? "PASS  " : "FAIL  ") + ProgramName(group) + " " + group.suite +
-                     ": " + std::to_string(cases.size()) + " tests";
+                     ": " + std::to_string(cases.size()) + (cases.size() == 1 ? " test" : " tests");
   if (const auto failed = count(TestCaseResult::Outcome::kFailed)) {
     line += ", " + std::to_string(failed) + " failed";
   }
