@@ -7,18 +7,14 @@
 
 #include <algorithm>
 #include <atomic>
-#include <fstream>
-#include <memory>
 #include <string>
 #include <vector>
 
+#include "card_check.h"
 #include "card_registration.h"
 #include "double_click.h"
-#include "common/win32_text.h"
+#include "left_as_found.h"
 #include "options.h"
-#include "simcard/com/capture_identifiers.h"
-#include "simcard/com/sim_filter_classes.h"
-#include "registry_tree.h"
 #include "report.h"
 #include "run_folder.h"
 #include "system_description.h"
@@ -53,10 +49,6 @@ std::filesystem::path KitFolder() {
   }
 }
 
-std::string Narrow(const std::wstring& text) {
-  return ToNarrow(text, NarrowEncoding::Utf8);
-}
-
 // Ctrl+C ends the test program that runs; the kit itself stops starting
 // new ones and puts everything back. The system calls the handler on a
 // thread of its own, without any context to hand it: hence the one flag.
@@ -69,34 +61,6 @@ BOOL WINAPI OnInterrupt(DWORD event) {
   if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
   Interrupted() = true;
   return TRUE;
-}
-
-// The keys the kit or a test program may change, as found before the run.
-// The user's own first: on Windows HKCR shows the user's class keys.
-std::vector<GuardedKey> GuardRegistry(bool underWine) {
-  const std::wstring card = simcard::com::GuidText(simcard::com::kClsidSimCard);
-  const std::wstring category = simcard::com::GuidText(simcard::com::kCaptureCategory);
-  std::vector<GuardedKey> keys;
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Classes\\CLSID\\" + card);
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Classes\\CLSID\\" + category);
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Ostrel tests");
-  if (underWine) {
-    keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Wine\\WineDbg");
-    keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Wine\\AppDefaults\\ostrel.exe");
-  }
-  keys.emplace_back(HKEY_CLASSES_ROOT, L"HKCR", L"CLSID\\" + card);
-  keys.emplace_back(HKEY_CLASSES_ROOT, L"HKCR", L"CLSID\\" + category + L"\\Instance");
-  return keys;
-}
-
-// Wine shows a dialog for a crashed program and waits; Windows does not
-// with the error mode the test programs inherit.
-void KeepCrashesQuiet(bool underWine) {
-  SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
-  if (!underWine) return;
-  const DWORD off = 0;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", L"ShowCrashDialog", REG_DWORD,
-                  &off, sizeof off);
 }
 
 // The tests give the card a folder of their own for each case, under TEMP:
@@ -142,7 +106,7 @@ Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool
     report.Record(result.Details());
     ++(result.Passed() ? passed : failed);
   }
-  report.Record("XML results of each group: " + Narrow(xml.wstring()));
+  report.Record("XML results of each group: " + Utf8(xml.wstring()));
   const std::string counts =
       std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
   report.Record(counts);
@@ -172,45 +136,6 @@ Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scop
   return RunTests(kit, folder, quick, report);
 }
 
-// Puts back every guarded key a test or the kit left changed, removes the
-// run's folder and says so.
-bool PutEverythingBack(const std::vector<GuardedKey>& keys, const RunFolder& folder,
-                       Report& report) {
-  bool clean = true;
-  for (const GuardedKey& key : keys) {
-    if (key.Unchanged()) continue;
-    const bool putBack = key.PutBack();
-    clean &= putBack;
-    report.Say((putBack ? "Put back " : "COULD NOT put back ") + Narrow(key.Name()));
-  }
-  const bool removed = folder.Remove();
-  clean &= removed;
-  report.Say(std::string(removed ? "Removed " : "COULD NOT remove ") +
-             Narrow(folder.Path().wstring()));
-  if (clean) report.Say("The registry and the temporary folder are as before the run.");
-  return clean;
-}
-
-int RunCardCheck(const std::filesystem::path& kit, Report& report) {
-  const std::filesystem::path program = kit / "cardcheck.exe";
-  const std::filesystem::path output = kit / "card-check.txt";
-  if (!std::filesystem::exists(program)) {
-    report.Say("This kit has no card check (cardcheck.exe is missing).");
-    return 1;
-  }
-  std::error_code ignored;
-  std::filesystem::remove(output, ignored);
-  const ChildEnd end = RunChild(program, {kit.wstring()}, std::nullopt, INFINITE);
-  std::ifstream checked(output, std::ios::binary);
-  for (std::string line; std::getline(checked, line);) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    report.Record(line);
-  }
-  if (!end.started) report.Say("The card check could not be started.");
-  if (Crashed(end)) report.Say("The card check CRASHED.");
-  return end.started && !Crashed(end) ? static_cast<int>(end.exitCode) : 1;
-}
-
 int Run(const Options& options) {
   const std::filesystem::path kit = KitFolder();
   Report report(kit / "selftest-results.txt");
@@ -219,7 +144,7 @@ int Run(const Options& options) {
   if (options.mode == Mode::kCard) {
     report.Record("Mode: /card, the read-only check of the card");
     const int status = RunCardCheck(kit, report);
-    Print("Results: " + Narrow(report.ResultsFile().wstring()));
+    Print("Results: " + Utf8(report.ResultsFile().wstring()));
     if (!report.Write()) Print("COULD NOT write the results file");
     return status;
   }
@@ -239,14 +164,14 @@ int Run(const Options& options) {
   const RunFolder folder;
   Outcome outcome;
   if (!folder.Made()) {
-    outcome.lastLine = "the kit cannot make its folder " + Narrow(folder.Path().wstring());
+    outcome.lastLine = "the kit cannot make its folder " + Utf8(folder.Path().wstring());
     report.Say(outcome.lastLine);
   } else {
     SetTestEnvironment(scope, folder);
     outcome = RegisterAndTest(kit, scope, folder, options.quick, report);
   }
   const bool clean = PutEverythingBack(keys, folder, report);
-  Print("Results: " + Narrow(report.ResultsFile().wstring()));
+  Print("Results: " + Utf8(report.ResultsFile().wstring()));
   if (!report.Write()) Print("COULD NOT write the results file");
   Print(outcome.lastLine);
   return outcome.passed && clean ? 0 : 1;
@@ -262,7 +187,7 @@ int wmain(int argc, wchar_t** argv) {
   const std::optional<Options> options =
       ParseOptions(std::vector<std::wstring>(argv + 1, argv + argc), error);
   if (!options) {
-    Print(Narrow(error));
+    Print(Utf8(error));
     Print(kUsage);
     return 2;
   }

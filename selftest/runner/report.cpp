@@ -22,6 +22,10 @@ void Print(const std::string& line) {
   }
 }
 
+std::string Utf8(const std::wstring& text) {
+  return ToNarrow(text, NarrowEncoding::Utf8);
+}
+
 void Report::Say(const std::string& line) {
   Print(line);
   Record(line);
