@@ -23,6 +23,7 @@ std::wstring InstanceKey() {
 
 // Outside the category, so that the entries survive a test that dies while
 // it holds them aside.
+constexpr wchar_t kTestsKey[] = L"Software\\Ostrel tests";
 constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
 
 void Check(LSTATUS status, const char* what) {
@@ -101,6 +102,8 @@ void PutBackSetAsideCaptureDevices() {
   const Key instances(HKEY_CLASSES_ROOT, InstanceKey(), true);
   Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
   Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
+  // Its parent too, which nothing else uses: the tests leave no key behind.
+  RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
 }
 
 namespace {
