@@ -3,31 +3,13 @@
 #include <algorithm>
 #include <utility>
 
+#include "simcard/com/registry_key.h"
+
 namespace selftest {
 
 namespace {
 
-// An open key, closed when it goes.
-class OpenKey {
- public:
-  OpenKey(HKEY parent, const std::wstring& name, REGSAM access, bool create) {
-    const LSTATUS status = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, access,
-                                                    nullptr, &key_, nullptr)
-                                  : RegOpenKeyExW(parent, name.c_str(), 0, access, &key_);
-    if (status != ERROR_SUCCESS) key_ = nullptr;
-  }
-  ~OpenKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  OpenKey(const OpenKey&) = delete;
-  OpenKey& operator=(const OpenKey&) = delete;
-
-  HKEY Get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-
- private:
-  HKEY key_ = nullptr;
-};
+using simcard::com::RegistryKey;
 
 RegistryTree Read(HKEY key) {
   RegistryTree tree;
@@ -60,7 +42,7 @@ RegistryTree Read(HKEY key) {
       continue;
     }
     const std::wstring subkey(name.data(), nameLength);
-    if (const OpenKey child(key, subkey, KEY_READ, false); child) {
+    if (const RegistryKey child(key, subkey, KEY_READ, false); child) {
       tree.subkeys.emplace(subkey, Read(child.Get()));
     }
   }
@@ -68,13 +50,13 @@ RegistryTree Read(HKEY key) {
 }
 
 std::optional<RegistryTree> ReadKey(HKEY root, const std::wstring& path) {
-  const OpenKey key(root, path, KEY_READ, false);
+  const RegistryKey key(root, path, KEY_READ, false);
   if (!key) return std::nullopt;
   return Read(key.Get());
 }
 
 bool Write(HKEY parent, const std::wstring& name, const RegistryTree& tree) {
-  const OpenKey key(parent, name, KEY_ALL_ACCESS, true);
+  const RegistryKey key(parent, name, KEY_ALL_ACCESS, true);
   if (!key) return false;
   bool written = true;
   for (const auto& [valueName, value] : tree.values) {

@@ -6,6 +6,7 @@
 #include <cwchar>
 
 #include "simcard/com/capture_identifiers.h"
+#include "simcard/com/registry_key.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace simcard::com {
@@ -58,14 +59,17 @@ class ClassesRoot {
 
   // Removes key when it holds neither values nor subkeys.
   void DeleteIfEmpty(const std::wstring& key) const {
-    HKEY open = nullptr;
-    if (RegOpenKeyExW(root_, key.c_str(), 0, KEY_QUERY_VALUE, &open) != ERROR_SUCCESS) return;
     DWORD subkeys = 0;
     DWORD values = 0;
-    const LSTATUS status = RegQueryInfoKeyW(open, nullptr, nullptr, nullptr, &subkeys, nullptr,
-                                            nullptr, &values, nullptr, nullptr, nullptr, nullptr);
-    RegCloseKey(open);
-    if (status == ERROR_SUCCESS && subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
+    {
+      const RegistryKey open(root_, key, KEY_QUERY_VALUE);
+      if (!open ||
+          RegQueryInfoKeyW(open.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+                           &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
+        return;
+      }
+    }
+    if (subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
   }
 
  private:

@@ -11,6 +11,7 @@
 
 #include "simcard/com/listed_capture_classes.h"
 #include "simcard/com/registration.h"
+#include "simcard/com/registry_key.h"
 
 using Microsoft::WRL::ComPtr;
 using simcard::com::GuidText;
@@ -30,26 +31,11 @@ void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
 }
 
-// An open registry key, closed when it goes.
-class Key {
+// An open registry key with every right, closed when it goes.
+class Key : public simcard::com::RegistryKey {
  public:
-  Key(HKEY parent, const std::wstring& name, bool create) {
-    const LSTATUS status = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0,
-                                                    KEY_ALL_ACCESS, nullptr, &key_, nullptr)
-                                  : RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key_);
-    if (status != ERROR_SUCCESS) key_ = nullptr;
-  }
-  ~Key() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-
-  HKEY Get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-
- private:
-  HKEY key_ = nullptr;
+  Key(HKEY parent, const std::wstring& name, bool create)
+      : RegistryKey(parent, name, KEY_ALL_ACCESS, create) {}
 };
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
