@@ -23,7 +23,7 @@ echo "== Windows build under Wine (waitable timer) =="
 export WINEPREFIX=$PWD/build/windows/bench-prefix
 # Every Wine program of the prefix must see the same display, the dialog's
 # included: the first one starts the prefix's desktop on it.
-use_virtual_screen_without_display
+use_virtual_screen_without_display "$WINEPREFIX"
 ./scripts/wine-prefix.sh "$WINEPREFIX" build/windows/simcard/com/simcard_com.dll
 load
 wine build/windows/tests/bench/pacing_bench.exe

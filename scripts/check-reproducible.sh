@@ -2,9 +2,10 @@
 # Shows that the package is reproducible: builds it twice from the commit
 # checked out here (not from uncommitted changes), in two fresh clones in
 # different folders, one after the other, under different umasks and time
-# zones, and compares ostrel.exe and the archive byte for byte.
+# zones, and compares ostrel.exe and the two archives of dist/ (the
+# operators' and the self-test kit) byte for byte.
 #
-# Only the program is built. The compiler launcher (ccache) is kept out: an
+# Only the program and the kit's programs are built. The compiler launcher (ccache) is kept out: an
 # object cached from one folder could hide a build path in the other.
 set -euo pipefail
 cd "$(dirname "$0")/.."
@@ -32,7 +33,12 @@ package_in "$first" 022 UTC0
 package_in "$second" 077 NPT-5:45
 
 status=0
-for file in build/package/package-files/ostrel.exe dist/*.zip; do
+for clone in "$first" "$second"; do
+  archives=$(cd "$clone" && ls dist/*.zip | wc -l)
+  [ "$archives" -eq 2 ] || { echo "WRONG: $clone/dist holds $archives archives, not 2"; status=1; }
+done
+for file in build/package/package-files/ostrel.exe dist/ostrel-*-win32.zip \
+            dist/ostrel-*-win32-selftest.zip; do
   # shellcheck disable=SC2086  # the archive's name is matched in each clone
   a=$(cd "$first" && ls $file) b=$(cd "$second" && ls $file)
   if [ "$a" = "$b" ] && cmp -s "$first/$a" "$second/$b"; then

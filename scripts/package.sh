@@ -2,9 +2,12 @@
 # Builds the archive operators download, dist/ostrel-<version>-win32.zip:
 # ostrel.exe (stripped, and signed when a key is configured: see
 # scripts/sign_program.py), README.txt (naming the commit), LICENSE and
-# SHA256SUMS. Installs what is missing, builds only the program, in a folder
-# of its own (build/package), and prints the archive's path, its SHA-256
-# (publish it beside the archive) and the size of ostrel.exe.
+# SHA256SUMS. Installs what is missing, builds the program in a folder of its
+# own (build/package), and prints the archive's path, its SHA-256 (publish it
+# beside the archive) and the size of ostrel.exe. Then the self-test kit,
+# dist/ostrel-<version>-win32-selftest.zip (selftest/), with its path and
+# SHA-256: its ostrel.exe is taken out of the finished operators' archive, so
+# it is the same program, signature included.
 #
 # The same commit gives the same bytes in any folder at any time: the
 # archive's times come from the commit (SOURCE_DATE_EPOCH, unless already
@@ -30,3 +33,7 @@ python3 scripts/sign_program.py --check ostrel.exe
 
 cmake --preset package >/dev/null
 cmake --build --preset package -j"$(nproc)"
+
+# The self-test kit, last: it takes ostrel.exe out of the operators' archive
+# as that is now final, so that the kit tests the very program operators get.
+cmake --build build/package -j"$(nproc)" --target ostrel_selftest_kit

@@ -29,7 +29,7 @@ cmake --build --preset windows -j"$jobs"
 step "Wine and display"
 . scripts/wine-env.sh  # Wine settings and a UTF-8 locale, inherited by every Wine test
 rm -rf build/windows/wineprefix  # throwaway: made afresh by the first Wine test
-use_virtual_screen_without_display
+use_virtual_screen_without_display build/windows/wineprefix
 
 step "Tests"
 # LeakSanitizer is on for the native tests (it is part of ASan on Linux; made

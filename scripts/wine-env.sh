@@ -19,14 +19,31 @@ if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then
   fi
 fi
 
-# Without a display, starts a virtual screen for as long as the calling
-# script runs; its Wine server and the screen end with it.
+# use_virtual_screen_without_display PREFIX: without a display, starts a
+# virtual screen for as long as the calling script runs; the Wine server of
+# PREFIX (the prefix the script's Wine programs use) and the screen end with
+# it. Fails when the screen does not come up.
 use_virtual_screen_without_display() {
+  ostrel_screen_prefix=$(realpath -m "$1")
   [ -z "${DISPLAY:-}" ] || return 0
-  local display=:$((90 + RANDOM % 100))
-  Xvfb "$display" -screen 0 1280x1024x24 -nolisten tcp >/dev/null 2>&1 &
+  # Xvfb picks a free screen number itself and writes it once it accepts
+  # clients, so that a screen of another script is never taken for ours.
+  local number_file
+  number_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$number_file" >/dev/null 2>&1 &
   ostrel_xvfb_pid=$!
-  trap 'wineserver -k 2>/dev/null || true; kill "$ostrel_xvfb_pid" 2>/dev/null || true' EXIT
-  export DISPLAY=$display
-  for _ in $(seq 50); do xdpyinfo >/dev/null 2>&1 && break; sleep 0.1; done
+  trap 'WINEPREFIX="$ostrel_screen_prefix" wineserver -k 2>/dev/null || true
+        kill "$ostrel_xvfb_pid" 2>/dev/null || true' EXIT
+  for _ in $(seq 100); do
+    [ -s "$number_file" ] || ! kill -0 "$ostrel_xvfb_pid" 2>/dev/null && break
+    sleep 0.1
+  done
+  local number
+  number=$(tr -d '\n' <"$number_file")
+  rm -f "$number_file"
+  if [ -z "$number" ] || ! DISPLAY=:$number xdpyinfo >/dev/null 2>&1; then
+    echo "the virtual screen (Xvfb) did not come up" >&2
+    return 1
+  fi
+  export DISPLAY=:$number
 }

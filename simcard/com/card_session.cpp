@@ -5,10 +5,11 @@
 #include <string>
 #include <utility>
 
+#include "simcard/card_config.h"
 #include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
-#include "simcard/com/com_module.h"
 #include "simcard/com/request_hold.h"
+#include "simcard/com/request_numbering.h"
 #include "simcard/transaction_log_file.h"
 
 namespace simcard::com {

@@ -1,8 +1,6 @@
 #include "simcard/com/com_module.h"
 
 #include <atomic>
-#include <map>
-#include <mutex>
 #include <string>
 
 #include "simcard/com/card_folder.h"
@@ -17,8 +15,6 @@ struct Module {
   std::atomic<long> references{0};
   std::atomic<long> locks{0};
   std::atomic<long> created{0};
-  std::mutex requestsMutex;
-  std::map<std::filesystem::path, std::size_t> requestsMade;
 };
 
 Module& TheModule() {
@@ -62,19 +58,6 @@ void LockModule(bool lock) {
 ModuleCounts CurrentCounts() {
   const Module& module = TheModule();
   return {module.objects.load(), module.references.load(), module.locks.load()};
-}
-
-std::size_t RequestsMadeOf(const std::filesystem::path& folder) {
-  Module& module = TheModule();
-  const std::lock_guard<std::mutex> lock(module.requestsMutex);
-  const auto found = module.requestsMade.find(folder);
-  return found == module.requestsMade.end() ? 0 : found->second;
-}
-
-void SetRequestsMadeOf(const std::filesystem::path& folder, std::size_t requests) {
-  Module& module = TheModule();
-  const std::lock_guard<std::mutex> lock(module.requestsMutex);
-  module.requestsMade[folder] = requests;
 }
 
 }  // namespace simcard::com

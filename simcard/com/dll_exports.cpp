@@ -49,6 +49,17 @@ STDAPI DllUnregisterServer() {
   return simcard::com::UnregisterSimCard();
 }
 
+// As regsvr32 /n /i:CMDLINE (and /u) calls it: "user" registers the card for
+// the current user only, so that no administrator is needed; anything else
+// for the whole machine, as DllRegisterServer does.
+STDAPI DllInstall(BOOL install, LPCWSTR commandLine) {
+  const simcard::com::RegistrationScope scope = simcard::com::ScopeOfCommandLine(commandLine);
+  if (!install) return simcard::com::UnregisterSimCard(scope);
+  const std::wstring path = ThisModulePath();
+  if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
+  return simcard::com::RegisterSimCard(path, scope);
+}
+
 // For tests: the objects alive in this DLL and the references held on them.
 STDAPI SimCardComCounts(LONG* objects, LONG* references) {
   if (objects == nullptr || references == nullptr) return E_POINTER;

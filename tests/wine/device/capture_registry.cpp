@@ -11,7 +11,9 @@
 #include <string>
 
 #include "simcard/com/capture_identifiers.h"
+#include "simcard/com/listed_capture_devices.h"
 #include "simcard/com/registration.h"
+#include "simcard/com/registry_key.h"
 
 using Microsoft::WRL::ComPtr;
 using simcard::com::GuidText;
@@ -28,32 +30,18 @@ std::wstring InstanceKey() {
 
 // Outside the category, so that the entries survive a test that dies while
 // it holds them aside.
+constexpr wchar_t kTestsKey[] = L"Software\\Ostrel tests";
 constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
 
 void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
 }
 
-// An open registry key, closed when it goes.
-class Key {
+// An open registry key with every right, closed when it goes.
+class Key : public simcard::com::RegistryKey {
  public:
-  Key(HKEY parent, const std::wstring& name, bool create) {
-    const LSTATUS status = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0,
-                                                    KEY_ALL_ACCESS, nullptr, &key_, nullptr)
-                                  : RegOpenKeyExW(parent, name.c_str(), 0, KEY_ALL_ACCESS, &key_);
-    if (status != ERROR_SUCCESS) key_ = nullptr;
-  }
-  ~Key() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  Key(const Key&) = delete;
-  Key& operator=(const Key&) = delete;
-
-  HKEY Get() const { return key_; }
-  explicit operator bool() const { return key_ != nullptr; }
-
- private:
-  HKEY key_ = nullptr;
+  Key(HKEY parent, const std::wstring& name, bool create)
+      : RegistryKey(parent, name, KEY_ALL_ACCESS, create) {}
 };
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
@@ -66,51 +54,12 @@ void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
 }
 
 // The category's devices as the system device enumerator lists them.
-struct ListedDevice {
-  std::wstring name;           // empty when it has none that reads as text
-  std::optional<CLSID> clsid;  // nothing when it has none that reads as one
-};
-
-std::optional<std::wstring> ReadString(IPropertyBag& properties, const wchar_t* name) {
-  VARIANT value;
-  VariantInit(&value);
-  std::optional<std::wstring> text;
-  if (SUCCEEDED(properties.Read(name, &value, nullptr)) && value.vt == VT_BSTR) {
-    text.emplace(value.bstrVal, SysStringLen(value.bstrVal));
-  }
-  VariantClear(&value);
-  return text;
-}
-
-std::vector<ListedDevice> ListedDevices() {
+std::vector<simcard::com::ListedCaptureDevice> ListedDevices() {
   // COM for this call, whether or not the caller's thread has it already.
   const HRESULT com = CoInitialize(nullptr);
   const std::unique_ptr<const HRESULT, void (*)(const HRESULT*)> uninitialize(
       SUCCEEDED(com) ? &com : nullptr, [](const HRESULT*) { CoUninitialize(); });
-  std::vector<ListedDevice> listed;
-  ComPtr<ICreateDevEnum> devices;
-  ComPtr<IEnumMoniker> monikers;
-  if (FAILED(CoCreateInstance(CLSID_SystemDeviceEnum, nullptr, CLSCTX_INPROC_SERVER,
-                              IID_PPV_ARGS(devices.GetAddressOf()))) ||
-      devices->CreateClassEnumerator(KSCATEGORY_CAPTURE, monikers.GetAddressOf(), 0) != S_OK) {
-    return listed;
-  }
-  ComPtr<IMoniker> moniker;
-  while (monikers->Next(1, moniker.ReleaseAndGetAddressOf(), nullptr) == S_OK) {
-    ComPtr<IPropertyBag> properties;
-    if (FAILED(moniker->BindToStorage(nullptr, nullptr, IID_PPV_ARGS(properties.GetAddressOf())))) {
-      continue;
-    }
-    ListedDevice device;
-    device.name = ReadString(*properties.Get(), L"FriendlyName").value_or(L"");
-    CLSID clsid{};
-    if (const auto text = ReadString(*properties.Get(), L"CLSID");
-        text && SUCCEEDED(CLSIDFromString(text->c_str(), &clsid))) {
-      device.clsid = clsid;
-    }
-    listed.push_back(device);
-  }
-  return listed;
+  return simcard::com::ListedCaptureDevices();
 }
 
 bool RegisteredForThisUserOnly() {
@@ -161,8 +110,8 @@ void PutBackSetAsideCaptureDevices() {
   const Key instances(kMachine, InstanceKey(), true);
   Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
   Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
-  // Only while nothing else is in it.
-  RegDeleteKeyW(HKEY_CURRENT_USER, L"Software\\Ostrel tests");
+  // Its parent too, which nothing else uses: the tests leave no key behind.
+  RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
 }
 
 std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
@@ -181,7 +130,7 @@ std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
 
 std::string WhyTheSimulatedCardIsNotAlone() {
   std::vector<std::optional<CLSID>> named;
-  for (const ListedDevice& device : ListedDevices()) {
+  for (const simcard::com::ListedCaptureDevice& device : ListedDevices()) {
     if (device.name == simcard::com::kCaptureFilterName) named.push_back(device.clsid);
   }
   if (named == std::vector<std::optional<CLSID>>{simcard::com::kClsidSimCard}) return {};
@@ -219,9 +168,5 @@ ServedClass::~ServedClass() {
 }
 
 std::vector<CLSID> EnumeratedClasses() {
-  std::vector<CLSID> classes;
-  for (const ListedDevice& device : ListedDevices()) {
-    if (device.clsid) classes.push_back(*device.clsid);
-  }
-  return classes;
+  return simcard::com::ListedCaptureClasses();
 }

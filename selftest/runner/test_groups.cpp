@@ -1,0 +1,125 @@
+#include "test_groups.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <sstream>
+
+namespace selftest {
+
+namespace {
+
+// Longer than the slowest group takes on a slow PC; a group still running
+// then hangs and is ended.
+constexpr DWORD kGroupTimeoutMs = 15 * 60 * 1000;
+
+std::string ReadText(const std::filesystem::path& path) {
+  std::ifstream file(path, std::ios::binary);
+  std::ostringstream text;
+  text << file.rdbuf();
+  return text.str();
+}
+
+std::string ProgramName(const TestGroup& group) {
+  return group.program.stem().string();
+}
+
+// "Suite." lines of --gtest_list_tests; test names are indented below them.
+std::vector<std::string> SuitesIn(const std::string& listing) {
+  std::vector<std::string> suites;
+  std::istringstream lines(listing);
+  for (std::string line; std::getline(lines, line);) {
+    if (line.empty() || line[0] == ' ') continue;
+    const std::string name = line.substr(0, line.find_first_of(" \r"));
+    if (name.size() > 1 && name.back() == '.') suites.push_back(name.substr(0, name.size() - 1));
+  }
+  return suites;
+}
+
+std::string HexCode(DWORD code) {
+  char text[16];
+  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
+  return text;
+}
+
+}  // namespace
+
+bool GroupResult::Passed() const {
+  return end.started && !end.timedOut && end.exitCode == 0 && !cases.empty() &&
+         std::none_of(cases.begin(), cases.end(), [](const TestCaseResult& c) {
+           return c.outcome == TestCaseResult::Outcome::kFailed;
+         });
+}
+
+std::string GroupResult::Line() const {
+  const auto count = [&](TestCaseResult::Outcome outcome) {
+    return std::count_if(cases.begin(), cases.end(),
+                         [&](const TestCaseResult& c) { return c.outcome == outcome; });
+  };
+  std::string line = (Passed() ? "PASS  " : "FAIL  ") + ProgramName(group) + " " + group.suite +
+                     ": " + std::to_string(cases.size()) + (cases.size() == 1 ? " test" : " tests");
+  if (const auto failed = count(TestCaseResult::Outcome::kFailed)) {
+    line += ", " + std::to_string(failed) + " failed";
+  }
+  if (const auto skipped = count(TestCaseResult::Outcome::kSkipped)) {
+    line += ", " + std::to_string(skipped) + " skipped";
+  }
+  if (!end.started) return line + "; the program could not be started";
+  if (end.timedOut) return line + "; ended after hanging for 15 minutes";
+  if (Crashed(end)) return line + "; CRASHED with exception " + HexCode(end.exitCode);
+  if (cases.empty()) return line + "; no results (exit code " + std::to_string(end.exitCode) + ")";
+  return line;
+}
+
+std::vector<std::string> GroupResult::Details() const {
+  std::vector<std::string> lines{Line()};
+  for (const TestCaseResult& c : cases) {
+    if (c.outcome == TestCaseResult::Outcome::kPassed) continue;
+    const char* what = c.outcome == TestCaseResult::Outcome::kFailed ? "failed" : "skipped";
+    lines.push_back(std::string("    ") + c.name + " " + what);
+    for (const std::string& message : c.messages) {
+      std::istringstream messageLines(message);
+      for (std::string part; std::getline(messageLines, part);) lines.push_back("      " + part);
+    }
+  }
+  return lines;
+}
+
+std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
+                                  const std::filesystem::path& scratch) {
+  std::vector<std::filesystem::path> programs;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    const std::string name = entry.path().filename().string();
+    if (name.ends_with("_tests.exe")) programs.push_back(entry.path());
+  }
+  std::sort(programs.begin(), programs.end());
+  std::vector<TestGroup> groups;
+  for (const std::filesystem::path& program : programs) {
+    const std::filesystem::path listing = scratch / (program.stem().string() + "-list.txt");
+    const ChildEnd end = RunChild(program, {L"--gtest_list_tests"}, listing, kGroupTimeoutMs);
+    const std::vector<std::string> suites = SuitesIn(ReadText(listing));
+    if (end.exitCode != 0 || suites.empty()) {
+      groups.push_back({program, "(listing its tests)"});
+      continue;
+    }
+    for (const std::string& suite : suites) groups.push_back({program, suite});
+  }
+  return groups;
+}
+
+GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& resultsFolder) {
+  std::string base = ProgramName(group) + "." + group.suite;
+  std::replace(base.begin(), base.end(), '/', '-');  // of parameterised suites
+  const std::filesystem::path xml = resultsFolder / (base + ".xml");
+  std::error_code ignored;
+  std::filesystem::remove(xml, ignored);
+  GroupResult result{group, {}, {}};
+  result.end = RunChild(group.program,
+                        {L"--gtest_filter=" + std::filesystem::path(group.suite).wstring() + L".*",
+                         L"--gtest_output=xml:" + xml.wstring()},
+                        resultsFolder / (base + ".log"), kGroupTimeoutMs);
+  result.cases = ParseGtestXml(ReadText(xml));
+  return result;
+}
+
+}  // namespace selftest
