@@ -3,7 +3,7 @@
 # from the commit its README.txt names, by building that commit here:
 #  1. checks every file of the archive against its SHA256SUMS;
 #  2. clones this repository, checks out the commit and packages it as
-#     scripts/package.sh does, unsigned;
+#     scripts/package.sh --program-only does, unsigned;
 #  3. when the archive's ostrel.exe is signed, copies its signature onto the
 #     local build (scripts/copy_signature.py: the certificate table, its
 #     header entry and the checksum; nothing else of a program changes when
@@ -69,7 +69,7 @@ echo "building commit $commit in $clone"
 (
   cd "$clone"
   unset "${!OSTREL_SIGN_@}" SOURCE_DATE_EPOCH CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
-  ./scripts/package.sh >"$work/package.log" 2>&1
+  ./scripts/package.sh --program-only >"$work/package.log" 2>&1
 ) || { tail -20 "$work/package.log"; fail "commit $commit did not package (above)"; }
 built=$(ls "$clone"/dist/ostrel-*-win32.zip 2>/dev/null) || fail "commit $commit made no archive"
 

@@ -15,7 +15,7 @@ verify=$root/scripts/verify-release.sh
 # package_as ARCHIVE: packages the clone with the OSTREL_SIGN_* given, keeps
 # the archive as WORK/ARCHIVE.
 package_as() {
-  (cd "$work/verifier/clone" && ./scripts/package.sh >"$work/package.log" 2>&1) \
+  (cd "$work/verifier/clone" && ./scripts/package.sh --program-only >"$work/package.log" 2>&1) \
     || { cat "$work/package.log"; exit 1; }
   cp "$work"/verifier/clone/dist/ostrel-*-win32.zip "$work/$1"
 }
