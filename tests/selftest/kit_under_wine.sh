@@ -6,7 +6,8 @@
 # Runs it with /quick (per machine, as Wine's users are administrators) and
 # with /user (which Wine's device enumerator does not see), and checks the
 # exit codes, the last lines, the results file, and that the registry keys
-# the kit touches and Wine's temporary folder are as they were before.
+# the kit touches and Wine's temporary folder are as they were before. Then
+# /card, the read-only check, against the virtual card registered here.
 set -euo pipefail
 
 kit_zip=$(realpath "$1")
@@ -42,7 +43,10 @@ fail() {
 }
 
 # run_kit NAME ARGUMENT...: runs selftest.cmd as a user would, its output
-# in $work/NAME.out and its exit code in $status.
+# in $work/NAME.out and its exit code in $status. The operator's answers come
+# from $kit_input, and $kit_env adds to the environment.
+kit_input=/dev/null
+kit_env=()
 run_kit() {
   local name=$1
   shift
@@ -50,7 +54,8 @@ run_kit() {
   (cd "$work/kit" && env -i HOME="$HOME" USER="${USER:-$(id -un)}" PATH=/usr/bin:/bin \
      DISPLAY="$DISPLAY" LC_CTYPE="${LC_CTYPE:-}" LC_ALL="${LC_ALL:-}" WINEPREFIX="$WINEPREFIX" \
      WINEARCH="$WINEARCH" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
-     wine cmd /c selftest.cmd "$@" </dev/null) 2>/dev/null | tr -d '\r' >"$work/$name.out"
+     "${kit_env[@]}" wine cmd /c selftest.cmd "$@" <"$kit_input") 2>/dev/null \
+    | tr -d '\r' >"$work/$name.out"
   status=${PIPESTATUS[0]}
   set -e
   wineserver -w
@@ -90,10 +95,29 @@ not_listed="the virtual card was registered for this user but Windows' device en
 tr -d '\r' <"$results" | grep -qxF "$not_listed" || fail "/user's results do not say so"
 check_left_as_before user
 
-# The /card run against the virtual card goes here: register the card in
-# the prefix (wine-prefix.sh with the kit's simcard_com.dll), run
-# `selftest.cmd /card`, answer "yes", check its exit code, card-check.txt in
-# the results and the two EEPROM files beside the kit, then unregister.
+# /card against the virtual card, registered here as a real card's driver
+# would be: the operator's "yes", the kit's results and the EEPROM files
+# beside it are the card's contents, and no EEPROM was written.
+card=$work/card
+mkdir "$card"
+head -c 256 /dev/urandom >"$card/board.bin"
+head -c 32768 /dev/urandom >"$card/dsp.bin"
+"$source_dir/scripts/wine-prefix.sh" "$WINEPREFIX" "$work/kit/simcard_com.dll" >/dev/null
+echo yes >"$work/yes.txt"
+kit_input=$work/yes.txt kit_env=(OSTREL_SIMCARD_DIR="$(winepath -w "$card")")
+run_kit card /card
+kit_input=/dev/null kit_env=()
+[ "$status" -eq 0 ] || fail "/card ended with $status"
+grep -q '^Card: the VIRTUAL card ' "$work/card.out" || fail "/card does not say the card is virtual"
+for line in "Mode: /card, the read-only check of the card" "Card: the VIRTUAL card " \
+            "Result: every check passed"; do
+  grep -qF "$line" "$results" || fail "the /card results have no line \"$line\""
+done
+cmp -s "$work/kit/board-eeprom.bin" "$card/board.bin" || fail "/card's board-eeprom.bin"
+cmp -s "$work/kit/dsp-eeprom.bin" "$card/dsp.bin" || fail "/card's dsp-eeprom.bin"
+! grep -Eq ' (SET|BAD) dev=A[02] ' "$card/log.txt" || fail "/card wrote to an EEPROM"
+wine regsvr32 /u /s "$(winepath -w "$work/kit/simcard_com.dll")"
+wineserver -w
 
 [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
 echo "the kit ran and left everything as it found it"
