@@ -43,4 +43,5 @@ add_custom_target(ostrel_package
 # Two builds of the package from clones in different folders must give the
 # same bytes. Costs two builds of the program.
 add_test(NAME Package.Reproducible COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-reproducible.sh)
-set_tests_properties(Package.Reproducible PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77)
+set_tests_properties(Package.Reproducible PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77
+                                                      RESOURCE_LOCK both_cores COST 160)
