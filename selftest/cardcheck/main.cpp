@@ -17,9 +17,9 @@
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
-#include "ui/command_view.h"
-#include "ui/machine_card_lock.h"
-#include "ui/system_power_guard.h"
+#include "commands/command_view.h"
+#include "machine/machine_card_lock.h"
+#include "machine/system_power_guard.h"
 
 namespace {
 

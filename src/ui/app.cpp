@@ -5,7 +5,7 @@
 #include "common/file.h"
 #include "common/waiter.h"
 #include "device/filter_connection.h"
-#include "ui/machine_card_lock.h"
+#include "machine/machine_card_lock.h"
 #include "ui/main_dialog.h"
 
 int RunOstrel(HINSTANCE instance) {

@@ -10,9 +10,9 @@
 #include "ui/dialog_init_resource.h"
 #include "ui/file_dialogs.h"
 #include "ui/message_queue.h"
-#include "ui/save_command.h"
+#include "commands/save_command.h"
 #include "ui/typed_size.h"
-#include "ui/write_command.h"
+#include "commands/write_command.h"
 
 namespace {
 

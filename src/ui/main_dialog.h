@@ -11,10 +11,10 @@
 #include "common/card_access.h"
 #include "common/transfer_view.h"
 #include "common/waiter.h"
-#include "ui/command_host.h"
+#include "commands/command_host.h"
 #include "ui/paint_schedule.h"
 #include "ui/painting_waiter.h"
-#include "ui/system_power_guard.h"
+#include "machine/system_power_guard.h"
 
 class MainDialog final : public TransferView, public CommandHost {
  public:

@@ -1,10 +1,10 @@
-#include "ui/save_command.h"
+#include "commands/save_command.h"
 
 #include <gtest/gtest.h>
 
 #include <functional>
 
-#include "ui/pending_save.h"
+#include "commands/pending_save.h"
 
 #include "support/command_bench.h"
 

@@ -1,4 +1,4 @@
-#include "ui/write_command.h"
+#include "commands/write_command.h"
 
 #include <gtest/gtest.h>
 

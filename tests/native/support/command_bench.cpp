@@ -1,7 +1,7 @@
 #include "support/command_bench.h"
 
-#include "ui/save_command.h"
-#include "ui/write_command.h"
+#include "commands/save_command.h"
+#include "commands/write_command.h"
 
 void CommandBench::Save() {
   OnSaveToFile(host, services);

@@ -10,7 +10,7 @@
 #include "support/fake_machine.h"
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
-#include "ui/command_host.h"
+#include "commands/command_host.h"
 
 // A command's whole world in a unit test: the fake dialog, the simulated card
 // on a virtual clock, and real files in a fresh folder behind a layer that

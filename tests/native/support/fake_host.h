@@ -2,7 +2,7 @@
 
 #include <optional>
 
-#include "ui/command_host.h"
+#include "commands/command_host.h"
 #include "support/recording_view.h"
 
 // The dialog as the commands see it: settings and file dialog answers set by

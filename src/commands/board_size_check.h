@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/transfer_view.h"
-#include "ui/command_host.h"
+#include "commands/command_host.h"
 
 // Both commands refuse a board EEPROM size the transfers can't address
 // (below 1, or beyond 16-bit offsets) before they ask for a file; the

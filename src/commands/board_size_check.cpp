@@ -1,4 +1,4 @@
-#include "ui/board_size_check.h"
+#include "commands/board_size_check.h"
 
 #include "eeprom/board_eeprom.h"
 

@@ -1,8 +1,8 @@
-#include "ui/command_view.h"
+#include "commands/command_view.h"
 
 #include <utility>
 
-#include "ui/card_use_texts.h"
+#include "commands/card_use_texts.h"
 
 std::unique_ptr<CardClaim> CommandView::ClaimCard(CardUse use) {
   CardAccess::Attempt attempt = card_.Claim(use);

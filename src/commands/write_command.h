@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/command_host.h"
+#include "commands/command_host.h"
 
 // "Write to EEPROM...": programs the selected EEPROM from a file.
 void OnWriteToEEPROM(CommandHost& host, const CommandServices& services);

@@ -1,4 +1,4 @@
-#include "ui/machine_card_lock.h"
+#include "machine/machine_card_lock.h"
 
 #include <sddl.h>
 

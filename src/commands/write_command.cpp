@@ -1,4 +1,4 @@
-#include "ui/write_command.h"
+#include "commands/write_command.h"
 
 #include <algorithm>
 #include <vector>
@@ -6,8 +6,8 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
-#include "ui/board_size_check.h"
-#include "ui/command_view.h"
+#include "commands/board_size_check.h"
+#include "commands/command_view.h"
 
 namespace {
 

@@ -1,13 +1,13 @@
-#include "ui/save_command.h"
+#include "commands/save_command.h"
 
 #include <vector>
 
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
-#include "ui/board_size_check.h"
-#include "ui/command_view.h"
-#include "ui/pending_save.h"
+#include "commands/board_size_check.h"
+#include "commands/command_view.h"
+#include "commands/pending_save.h"
 
 namespace {
 

@@ -1,6 +1,14 @@
-#include "ui/system_power_guard.h"
+#include "machine/system_power_guard.h"
 
-#include "ui/card_use_texts.h"
+namespace {
+
+// The reasons the system shows when it asks to shut down during a command.
+constexpr wchar_t kWritingReason[] =
+    L"Ostrel is writing to the card's EEPROM. Turning the computer off now can leave the card "
+    L"unusable.";
+constexpr wchar_t kReadingReason[] = L"Ostrel is reading the card's EEPROM.";
+
+}  // namespace
 
 SystemPowerGuard::SystemPowerGuard()
     : user32_(L"user32.dll"),

@@ -1,4 +1,4 @@
-#include "ui/pending_save.h"
+#include "commands/pending_save.h"
 
 #include <functional>
 #include <utility>
