@@ -146,7 +146,8 @@ void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckR
   ReportView view(report);
   FilterConnector filters;
   CountingConnector connector(filters);
-  const TransferContext context{view, connector, waiter};
+  UndoSteps undo;
+  const TransferContext context{view, connector, waiter, undo};
   Check check(connector, context, report);
   const FilePath dspTarget = InFolder(folder, kDspName);
 

@@ -20,6 +20,7 @@
 #include "commands/command_view.h"
 #include "machine/machine_card_lock.h"
 #include "machine/system_power_guard.h"
+#include "machine/timer_period.h"
 
 namespace {
 
@@ -57,7 +58,8 @@ int Run(const FilePath& folder) {
   MachineCardLock lock;
   SystemPowerGuard power;
   const std::unique_ptr<PreciseWaiter> waiter = MakePreciseWaiter();
-  CardAccess access(lock, power, *waiter);
+  TimerPeriod timer(waiter->NeedsRaisedSystemTimer());
+  CardAccess access(lock, power, timer);
   ReportView reportView(report);
   CommandView view(reportView, access);
   const auto claim = view.ClaimCard(CardUse::Reading);

@@ -9,6 +9,11 @@
 inline constexpr const char* kCardInUseMessage =
     "Another Ostrel is using the card. Try again when it has finished.";
 
+// The program that held the card lock was ended in the middle of a command.
+inline constexpr const char* kCardCutOffMessage =
+    "The last command on the card was cut off, and the card may not have been put back. Restart "
+    "the PC, then try again.";
+
 // The card lock could not be opened or created; error is the system's.
 inline std::string CardLockUnknownMessage(std::uint32_t error) {
   return "Ostrel can't check whether another program is using the card (error " +

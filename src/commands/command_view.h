@@ -1,6 +1,5 @@
 #pragma once
 
-#include <memory>
 #include <string>
 
 #include "common/card_access.h"
@@ -8,15 +7,17 @@
 
 // What a command shows the operator, handed on to the dialog. A box may wait
 // for the operator for hours: while it is open the card's claim lets the PC
-// sleep and shut down (the lock stays held). Claiming the card through it
-// tells the operator why the card can't be had.
+// sleep and shut down (the lock stays held). Once the command has been cut
+// short (the session ended), no box is shown any more: nothing may keep the
+// program from ending. Claiming the card through it tells the operator why
+// the card can't be had.
 class CommandView final : public TransferView {
  public:
   CommandView(TransferView& dialog, CardAccess& card) : dialog_(dialog), card_(card) {}
 
   // The card for this command until the claim goes; nothing, once the
   // operator has been told why, when the lock was not taken.
-  std::unique_ptr<CardClaim> ClaimCard(CardUse use);
+  CardClaim ClaimCard(CardUse use);
 
   void SetStatusText(const std::string& text) override { dialog_.SetStatusText(text); }
   void SetProgressRange(std::int32_t n) override { dialog_.SetProgressRange(n); }

@@ -2,6 +2,7 @@
 
 #include <vector>
 
+#include "common/undoable_connector.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
@@ -44,7 +45,8 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
 
   const std::optional<FilePath> path = host.AskFileToSave();
   if (!path) return;
-  std::unique_ptr<PendingSave> save = PendingSave::Begin(services.files, services.waiter, *path);
+  std::unique_ptr<PendingSave> save =
+      PendingSave::Begin(services.files, services.waiter, services.card.Undo(), *path);
   if (!save) {
     view.ShowError("File can't be created");
     return;
@@ -52,16 +54,17 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
 
   view.SetProgressPos(0);
   view.EnableCommands(false);
-  const TransferContext context{view, services.connector, services.waiter};
+  UndoableConnector connector(services.connector, services.card.Undo());
+  const TransferContext context{view, connector, services.waiter, services.card.Undo()};
   const bool dsp = settings.kind == EepromKind::ChannelDecoder;
   const SaveTexts& texts = dsp ? kDspTexts : kBoardTexts;
   view.SetProgressRange(dsp ? kDspEepromSize : settings.selectedSize);
   view.SetStatusText(texts.reading);
 
-  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Reading);
+  CardClaim claim = view.ClaimCard(CardUse::Reading);
   bool saved = claim && (dsp ? ReadDSPEEPROM(context, save->file())
                              : ReadBoardIntoFile(context, save->file(), settings.selectedSize));
-  claim.reset();
+  claim.Release();
   if (saved) {
     saved = save->Commit();
     if (!saved) view.ShowError("File can't be written");

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "common/undoable_connector.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
@@ -32,9 +33,9 @@ void WriteDspImage(CommandView& view, const TransferContext& context, std::uniqu
   view.SetProgressPos(0);
   view.SetStatusText("Programming the EEPROM...");
   view.EnableCommands(false);
-  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Writing);
+  CardClaim claim = view.ClaimCard(CardUse::Writing);
   const bool written = claim && WriteDSPEEPROM(context, *file, length);
-  claim.reset();
+  claim.Release();
   file.reset();
   if (!written) {
     EndWithFailure(view, kFailed);
@@ -88,10 +89,10 @@ void WriteBoardImage(CommandView& view, const TransferContext& context, std::uni
   view.SetStatusText("Programming the Board-EEPROM...");
   view.EnableCommands(false);
   // Held through the write, the read-back and the pause after it.
-  std::unique_ptr<CardClaim> claim = view.ClaimCard(CardUse::Writing);
+  CardClaim claim = view.ClaimCard(CardUse::Writing);
   if (!claim ||
       !WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
-    claim.reset();
+    claim.Release();
     file.reset();
     EndWithFailure(view, kFailed);
     return;
@@ -100,13 +101,13 @@ void WriteBoardImage(CommandView& view, const TransferContext& context, std::uni
     view.SetStatusText("Verifying written data...");
     std::vector<std::uint8_t> check(BoardReadBufferSize(count));
     if (!ReadBoardEEPROM(context, check, count)) {
-      claim.reset();
+      claim.Release();
       file.reset();
       EndWithFailure(view, kFailed);
       return;
     }
     context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
-    claim.reset();
+    claim.Release();
     const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
     if (!std::equal(image->begin() + from, image->end(), check.begin() + from)) {
       view.SetStatusText("Verifying written data failed!");
@@ -115,7 +116,7 @@ void WriteBoardImage(CommandView& view, const TransferContext& context, std::uni
       return;
     }
   }
-  claim.reset();
+  claim.Release();
   file.reset();
   view.SetStatusText("Board-EEPROM content successfully written to EEPROM!");
   view.EnableCommands(true);
@@ -136,7 +137,8 @@ void OnWriteToEEPROM(CommandHost& host, const CommandServices& services) {
     view.ShowError("File can't be opened");
     return;
   }
-  const TransferContext context{view, services.connector, services.waiter};
+  UndoableConnector connector(services.connector, services.card.Undo());
+  const TransferContext context{view, connector, services.waiter, services.card.Undo()};
   if (settings.kind == EepromKind::ChannelDecoder) {
     WriteDspImage(view, context, std::move(file));
   } else {

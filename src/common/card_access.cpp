@@ -1,42 +1,43 @@
 #include "common/card_access.h"
 
-CardClaim::CardClaim(Key, CardAccess& access) : access_(access) {
-  access_.claimed_ = true;
-  access_.Guard();
-}
-
-CardClaim::~CardClaim() {
-  if (access_.guarding_) access_.LetGo();
-  access_.claimed_ = false;
-  access_.lock_.Release();
-}
-
 CardAccess::Attempt CardAccess::Claim(CardUse use) {
   Attempt attempt;
   attempt.lock = lock_.TryTake();
   if (attempt.lock.state != LockAnswer::State::Taken) return attempt;
   use_ = use;
-  attempt.claim = std::make_unique<CardClaim>(CardClaim::Key(), *this);
+  claim_.emplace();
+  claim_->lock = Held([this] { lock_.Release(); });
+  Guard(*claim_);
+  const std::uint64_t claim = ++claims_;
+  attempt.claim = CardClaim([this, claim] {
+    if (claim == claims_) claim_.reset();
+  });
   return attempt;
 }
 
-void CardAccess::Guard() {
+void CardAccess::Guard(Pieces& pieces) {
   power_.Hold(use_);
+  pieces.power = Held([this] { power_.Release(); });
   timer_.Raise();
-  guarding_ = true;
+  pieces.timer = Held([this] { timer_.Lower(); });
 }
 
-void CardAccess::LetGo() {
-  guarding_ = false;
-  timer_.Lower();
-  power_.Release();
+std::vector<UndoSteps::Undone> CardAccess::EndNow() {
+  if (ended_) return {};
+  ended_ = true;
+  std::vector<UndoSteps::Undone> undone = undo_.RunAll();
+  claim_.reset();
+  ++claims_;
+  return undone;
 }
 
 CardAccess::OperatorWait::OperatorWait(CardAccess& access)
-    : access_(access), guarded_(access.guarding_) {
-  if (guarded_) access_.LetGo();
+    : access_(access), guarded_(access.Guarding()) {
+  if (!guarded_) return;
+  access_.claim_->timer.Release();
+  access_.claim_->power.Release();
 }
 
 CardAccess::OperatorWait::~OperatorWait() {
-  if (guarded_ && access_.claimed_) access_.Guard();
+  if (guarded_ && access_.claim_) access_.Guard(*access_.claim_);
 }

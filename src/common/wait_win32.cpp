@@ -2,7 +2,6 @@
 
 #include <cstdint>
 
-#include "common/timer_resolution_win32.h"
 #include "common/waiter.h"
 #include "common/win32_handle.h"
 
@@ -26,8 +25,8 @@ class TimerWaiter final : public PreciseWaiter {
         CREATE_WAITABLE_TIMER_MANUAL_RESET | CREATE_WAITABLE_TIMER_HIGH_RESOLUTION,
         TIMER_ALL_ACCESS));
     if (!timer_) {
-      // Older systems: a normal timer, at a raised system timer resolution
-      // while a command uses the card.
+      // Older systems: a normal timer, precise enough only while the
+      // system timer is raised to 1 ms.
       coarse_ = true;
       timer_ = Win32Handle(CreateWaitableTimerExW(
           nullptr, nullptr, CREATE_WAITABLE_TIMER_MANUAL_RESET, TIMER_ALL_ACCESS));
@@ -37,10 +36,7 @@ class TimerWaiter final : public PreciseWaiter {
   TimerWaiter(const TimerWaiter&) = delete;
   TimerWaiter& operator=(const TimerWaiter&) = delete;
 
-  void Raise() override {
-    if (coarse_) resolution_.RaiseToOneMillisecond();
-  }
-  void Lower() override { resolution_.Lower(); }
+  bool NeedsRaisedSystemTimer() const override { return coarse_; }
 
   void WaitUntil(Clock::time_point deadline) override {
     SleepUntilShortlyBefore(deadline);
@@ -83,7 +79,6 @@ class TimerWaiter final : public PreciseWaiter {
   }
 
   Win32Handle timer_;
-  TimerResolution resolution_;
   bool coarse_ = false;  // no high-resolution timer here
   microseconds spin_ = kFineSpin;
 };

@@ -12,28 +12,12 @@ class Waiter {
   virtual void WaitMilliseconds(std::uint32_t ms) = 0;
 };
 
-// The system's timer. Some systems must run it faster for the precise waits
-// to be precise (Windows before high-resolution waitable timers); the whole
-// PC then runs at that rate, at a cost in power, so it is raised only while
-// a command uses the card.
-class SystemTimer {
- public:
-  virtual ~SystemTimer() = default;
-  // Raised until Lower; once is enough.
-  virtual void Raise() = 0;
-  virtual void Lower() = 0;
-};
-
 // The real wait (wait_posix.cpp / wait_win32.cpp): it lasts at least the
 // time asked for and not much more. A caller that does something at the
 // start of a wait takes the deadline first and then waits out only what is
-// left of it, so that the wait still ends when it would have. The system
-// timer it relies on needs no raising unless the wait says otherwise.
-class PreciseWaiter : public Waiter, public SystemTimer {
+// left of it, so that the wait still ends when it would have.
+class PreciseWaiter : public Waiter {
  public:
-  void Raise() override {}
-  void Lower() override {}
-
   using Clock = std::chrono::steady_clock;
 
   void WaitMilliseconds(std::uint32_t ms) final {
@@ -41,6 +25,9 @@ class PreciseWaiter : public Waiter, public SystemTimer {
   }
   // Returns at deadline, not before (at once when it has passed).
   virtual void WaitUntil(Clock::time_point deadline) = 0;
+  // Precise only with the system's timer raised to 1 ms (the claim raises it
+  // while a command uses the card).
+  virtual bool NeedsRaisedSystemTimer() const { return false; }
 };
 
 std::unique_ptr<PreciseWaiter> MakePreciseWaiter();

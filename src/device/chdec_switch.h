@@ -15,6 +15,9 @@ inline constexpr std::uint8_t kChDecModeRegister = 0x07;
 // transfer, written back after it.
 using ChDecSavedRegs = std::array<std::uint8_t, 6>;
 
+// The undo step of a switched channel decoder, as a DSP transfer registers it.
+inline constexpr const char* kChDecUndoName = "channel decoder";
+
 // Switches the channel decoder so that the DSP EEPROM can be reached; saved
 // keeps the register values as read.
 bool PrepareChDecGPIO3(KsControl& control, ChDecSavedRegs& saved, TransferView& view);

@@ -71,7 +71,9 @@ bool WritePages(const TransferContext& context, KsControl& control, File& file,
 
 // Opens the connection, switches the channel decoder, runs the pages and
 // restores the channel decoder whatever their result (the restore's own
-// result is not looked at: a failed restore shows its message only).
+// result is not looked at: a failed restore shows its message only). Should
+// the command be cut short meanwhile, the restore is sent at once instead,
+// and only then.
 template <typename Pages>
 bool WithSwitchedChannelDecoder(const TransferContext& context, Pages pages) {
   I2CControl control = context.connector.OpenI2CControl(context.view);
@@ -81,8 +83,13 @@ bool WithSwitchedChannelDecoder(const TransferContext& context, Pages pages) {
     CloseI2CControl(control);
     return false;
   }
-  const bool transferred = pages(*control);
-  RestoreChDecSettings(*control, saved, context.view);
+  bool transferred = false;
+  {
+    UndoStep restore(context.undo, kChDecUndoName,
+                     [&] { return RestoreChDecSettings(*control, saved, context.view); });
+    transferred = pages(*control);
+    if (restore.Withdraw()) RestoreChDecSettings(*control, saved, context.view);
+  }
   CloseI2CControl(control);
   return transferred;
 }

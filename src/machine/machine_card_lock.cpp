@@ -2,8 +2,6 @@
 
 #include <sddl.h>
 
-#include <utility>
-
 namespace {
 
 constexpr wchar_t kMutexName[] = L"Global\\Ostrel.CardLock";
@@ -29,19 +27,24 @@ class LocalSecurityDescriptor {
 }  // namespace
 
 LockAnswer MachineCardLock::TryTake() {
-  const LocalSecurityDescriptor descriptor;
-  SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
-  // Fails when it cannot be opened or made at all: an object of another
-  // kind under its name, a mutex that keeps us out, ... Whether another
-  // program uses the card is then unknown.
-  Win32Handle mutex(CreateMutexExW(&attributes, kMutexName, 0, kUseAccess));
-  if (!mutex) return {LockAnswer::State::Unknown, GetLastError()};
-  // Abandoned: an Ostrel that held it was ended; the card is free now.
-  switch (WaitForSingleObject(mutex.Get(), 0)) {
+  if (!mutex_) {
+    const LocalSecurityDescriptor descriptor;
+    SECURITY_ATTRIBUTES attributes{sizeof attributes, descriptor.Get(), FALSE};
+    // Fails when it cannot be opened or made at all: an object of another
+    // kind under its name, a mutex that keeps us out, ... Whether another
+    // program uses the card is then unknown.
+    mutex_ = Win32Handle(CreateMutexExW(&attributes, kMutexName, 0, kUseAccess));
+    if (!mutex_) return {LockAnswer::State::Unknown, GetLastError()};
+  }
+  switch (WaitForSingleObject(mutex_.Get(), 0)) {
     case WAIT_OBJECT_0:
-    case WAIT_ABANDONED:
-      mutex_ = std::move(mutex);
+      held_ = true;
       return {LockAnswer::State::Taken, 0};
+    case WAIT_ABANDONED:
+      // Ours now, from a program ended in the middle of a command: told,
+      // and given back, so that the next command takes it as usual.
+      ReleaseMutex(mutex_.Get());
+      return {LockAnswer::State::Abandoned, 0};
     case WAIT_TIMEOUT:
       return {LockAnswer::State::HeldElsewhere, 0};
     default:
@@ -50,7 +53,7 @@ LockAnswer MachineCardLock::TryTake() {
 }
 
 void MachineCardLock::Release() {
-  if (!mutex_) return;
+  if (!held_) return;
+  held_ = false;
   ReleaseMutex(mutex_.Get());
-  mutex_ = Win32Handle();
 }

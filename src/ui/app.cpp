@@ -6,6 +6,7 @@
 #include "common/waiter.h"
 #include "device/filter_connection.h"
 #include "machine/machine_card_lock.h"
+#include "machine/timer_period.h"
 #include "ui/main_dialog.h"
 
 int RunOstrel(HINSTANCE instance) {
@@ -19,7 +20,8 @@ int RunOstrel(HINSTANCE instance) {
   const auto wait = MakePreciseWaiter();
   const auto files = MakeNativeFileSystem();
   MachineCardLock lock;
-  MainDialog dialog(instance, connector, *wait, *files, lock);
+  TimerPeriod timer(wait->NeedsRaisedSystemTimer());
+  MainDialog dialog(instance, connector, *wait, *files, lock, timer);
   dialog.Run();
   return 0;
 }

@@ -62,7 +62,7 @@ class BusyScope {
 }  // namespace
 
 MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait,
-                       FileSystem& files, CardLock& lock)
+                       FileSystem& files, CardLock& lock, SystemTimer& timer)
     : instance_(instance),
       painting_({[this](std::int32_t p) {
                    SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(p),
@@ -73,7 +73,7 @@ MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaite
                  },
                  [this] { PaintPending(); }}),
       waiter_(wait, [this] { painting_.Waiting(); }),
-      card_(lock, power_, wait),
+      card_(lock, power_, timer),
       services_{connector, waiter_, files, card_} {}
 
 void MainDialog::Run() {
@@ -113,6 +113,12 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
       if (!card_.Guarding()) return FALSE;
       SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
       return TRUE;
+    case WM_ENDSESSION:
+      // The system may end the program as soon as this returns, whatever
+      // the command waits on (a box, the card, a pause): what it changed is
+      // put back now. A cancelled end changes nothing.
+      if (wParam != FALSE) card_.EndNow();
+      return FALSE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     default:

@@ -20,9 +20,10 @@ class MainDialog final : public TransferView, public CommandHost {
  public:
   // The commands pace their requests on wait, through a waiter of the
   // dialog's own that paints at the start of each wait, and claim the card
-  // with lock, the system kept awake for the dialog's window meanwhile.
+  // with lock and timer, the system kept awake for the dialog's window
+  // meanwhile.
   MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait, FileSystem& files,
-             CardLock& lock);
+             CardLock& lock, SystemTimer& timer);
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 

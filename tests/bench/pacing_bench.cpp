@@ -38,7 +38,8 @@ struct Rig {
   simcard::SimConnector connector{card};
   QuietView view;
   std::unique_ptr<Waiter> waiter = MakePreciseWaiter();
-  TransferContext context{view, connector, *waiter};
+  UndoSteps undo;
+  TransferContext context{view, connector, *waiter, undo};
 };
 
 bool Measure(const char* name, int pacedRequests, const std::function<bool()>& transfer) {

@@ -170,7 +170,8 @@ TEST_F(SaveCommand, AnAbandonedSaveRemovesOnlyTheEmptyTargetItsCheckCreated) {
        Strings{"saved.bin"}},
   };
   for (const auto& [act, left] : kMeanwhile) {
-    std::unique_ptr<PendingSave> save = PendingSave::Begin(bench.files, bench.card.clock, target);
+    std::unique_ptr<PendingSave> save =
+        PendingSave::Begin(bench.files, bench.card.clock, bench.machine.access.Undo(), target);
     ASSERT_TRUE(save);
     act();
     EXPECT_TRUE(save->Discard());

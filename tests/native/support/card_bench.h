@@ -14,7 +14,7 @@
 // or command needs to run in a unit test.
 struct CardBench {
   explicit CardBench(std::uint32_t boardSize = 256)
-      : card(clock, boardSize), connector(card), context{view, connector, clock} {}
+      : card(clock, boardSize), connector(card), context{view, connector, clock, undo} {}
 
   // Requests that reached the driver, in order, optionally for one device only.
   std::vector<simcard::Transaction> Requests(int device = -1) const;
@@ -23,5 +23,6 @@ struct CardBench {
   simcard::SimCard card;
   simcard::SimConnector connector;
   RecordingView view;
+  UndoSteps undo;
   TransferContext context;
 };

@@ -17,7 +17,8 @@ struct FakeMachine {
   struct Lock final : CardLock {
     explicit Lock(FakeMachine& m) : machine(m) {}
     LockAnswer TryTake() override {
-      static const char* const kNotes[] = {"lock", "lock refused", "lock unknown"};
+      static const char* const kNotes[] = {"lock", "lock refused", "lock abandoned",
+                                           "lock unknown"};
       machine.Note(kNotes[static_cast<int>(machine.lockAnswer.state)]);
       return machine.lockAnswer;
     }

@@ -72,7 +72,8 @@ class TransferEndToEnd : public testing::Test {
   RecordingView view;
   FilterConnector connector;
   std::unique_ptr<Waiter> waiter = MakePreciseWaiter();
-  TransferContext context{view, connector, *waiter};
+  UndoSteps undo;
+  TransferContext context{view, connector, *waiter, undo};
 };
 
 TEST_F(TransferEndToEnd, AReadReturnsTheCardsStoredImage) {

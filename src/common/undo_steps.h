@@ -1,0 +1,65 @@
+#pragma once
+
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+// What a command has changed and must put back at once if it is cut short
+// (the session ends, the console program is stopped): Windows may end the
+// process as soon as it has been told, so nothing can wait for the command's
+// own way back. Whoever makes such a change (switches the channel decoder,
+// opens a connection, makes files) registers an UndoStep for as long as the
+// change stands.
+class UndoSteps {
+ public:
+  using Undo = std::function<bool()>;  // true when the change was undone
+
+  struct Undone {
+    std::string what;
+    bool done;
+  };
+
+  UndoSteps() = default;
+  UndoSteps(const UndoSteps&) = delete;
+  UndoSteps& operator=(const UndoSteps&) = delete;
+
+  // Registers undo under a number for Take.
+  std::uint64_t Add(std::string what, Undo undo);
+  // The undo registered under number, taken out; nothing when it has run or
+  // was taken already.
+  Undo Take(std::uint64_t number);
+  // Runs the steps still registered, the latest first, each once.
+  std::vector<Undone> RunAll();
+
+ private:
+  struct Step {
+    std::uint64_t number;
+    std::string what;
+    Undo undo;
+  };
+  std::vector<Step> steps_;
+  std::uint64_t next_ = 0;
+};
+
+// One registered step: it runs when the steps run, or when it goes without
+// having been withdrawn (an exception unwinding through its owner), and
+// never twice.
+class UndoStep {
+ public:
+  UndoStep(UndoSteps& steps, std::string what, UndoSteps::Undo undo)
+      : steps_(steps), number_(steps.Add(std::move(what), std::move(undo))) {}
+  ~UndoStep() {
+    if (const UndoSteps::Undo undo = steps_.Take(number_)) undo();
+  }
+  UndoStep(const UndoStep&) = delete;
+  UndoStep& operator=(const UndoStep&) = delete;
+
+  // The owner puts the change back itself from here on: false when the step
+  // has run already, so that there is nothing left to put back.
+  bool Withdraw() { return static_cast<bool>(steps_.Take(number_)); }
+
+ private:
+  UndoSteps& steps_;
+  std::uint64_t number_;
+};
