@@ -21,7 +21,7 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
-#include "simcard/com/registration.h"
+#include "simcard/com/guid_text.h"
 #include "simcard/com/sim_filter_classes.h"
 #include "support/caller_trace.h"
 #include "support/recording_view.h"
