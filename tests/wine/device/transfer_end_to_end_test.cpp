@@ -140,6 +140,19 @@ TEST_F(TransferEndToEnd, ACardThatCannotBeOpenedIsNotFound) {
   ExpectDllReleasedEverything();
 }
 
+// A registration left behind must never pass for the real card.
+TEST_F(TransferEndToEnd, ACardWithoutAFolderNamedFailsEveryRequest) {
+  SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
+
+  Bytes buffer(256);
+  EXPECT_FALSE(ReadBoardEEPROM(context, buffer, 256));
+  EXPECT_EQ(view.Messages(),
+            std::vector<std::string>{"error: ReadEEPROM: I2C-read to Board EEPROM failed"});
+  EXPECT_EQ(view.position, 0);
+  EXPECT_FALSE(std::filesystem::exists(card / "log.txt"));
+  ExpectDllReleasedEverything();
+}
+
 TEST_F(TransferEndToEnd, ADspReadSwitchesTheChannelDecoderCopiesAllPagesAndRestores) {
   Bytes dsp(32768);
   for (std::size_t i = 0; i < dsp.size(); ++i) dsp[i] = static_cast<std::uint8_t>(i ^ (i >> 8));
