@@ -7,6 +7,7 @@
 #include "selftest/console/console_text.h"
 #include "simcard/com/capture_identifiers.h"
 #include "simcard/com/guid_text.h"
+#include "simcard/com/registry_key.h"
 #include "simcard/com/set_aside_capture_entries.h"
 #include "simcard/com/sim_filter_classes.h"
 
@@ -35,13 +36,16 @@ std::vector<GuardedKey> GuardRegistry(bool underWine) {
 }
 
 // Wine shows a dialog for a crashed program and waits; Windows does not
-// with the error mode the test programs inherit.
+// with the error mode the test programs inherit. The key is made volatile
+// where it is new, so that not even a killed run leaves it.
 void KeepCrashesQuiet(bool underWine) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   if (!underWine) return;
   const DWORD off = 0;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", L"ShowCrashDialog", REG_DWORD,
-                  &off, sizeof off);
+  const auto key = simcard::com::RegistryKey::Create(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg",
+                                                     KEY_SET_VALUE, REG_OPTION_VOLATILE);
+  RegSetValueExW(key.Get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
+                 sizeof off);
 }
 
 bool PutBackKeysAndRemoveRunFolder(const std::vector<GuardedKey>& keys, const RunFolder& folder,
