@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -111,15 +112,23 @@ Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scop
   return RunTests(kit, run.Folder(), quick, stop, report);
 }
 
+// The session's end: the run stops, putBack puts back what it changed and
+// the results are written, all before the handler returns, since Windows
+// may end the kit right after.
+SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, std::function<void()> putBack) {
+  return SessionEndWindow({[] { return true; },
+                           [&stop, &report, putBack] {
+                             stop.EndSession();
+                             report.Say(kSessionEnds);
+                             putBack();
+                             report.Write();
+                           }});
+}
+
 int CheckCard(const std::filesystem::path& kit, RunStop& stop, Report& report) {
   report.Record("Mode: /card, the read-only check of the card");
-  // The check answers the session's end on a window of its own.
-  const SessionEndWindow sessionEnd({[] { return true; },
-                                     [&] {
-                                       stop.EndSession();
-                                       report.Say(kSessionEnds);
-                                       report.Write();
-                                     }});
+  // The check puts the card back on the session's end itself.
+  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [] {});
   const int status = LaunchCardCheck(kit, report, stop);
   Print("Results: " + Utf8(report.ResultsFile().wstring()));
   if (!report.Write()) Print("COULD NOT write the results file");
@@ -139,15 +148,7 @@ int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunSt
       " (" + Utf8(simcard::com::ClassesKeyName(scope)) + ")" + (options.quick ? ", /quick" : ""));
 
   KitRun run(scope, underWine, report);
-  // Windows may end the kit as soon as this returns: everything is put back
-  // before.
-  const SessionEndWindow sessionEnd({[] { return true; },
-                                     [&] {
-                                       stop.EndSession();
-                                       report.Say(kSessionEnds);
-                                       run.Finish();
-                                       report.Write();
-                                     }});
+  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [&run] { run.Finish(); });
   Outcome outcome;
   try {
     outcome = RegisterAndTest(kit, scope, run, options.quick, stop, report);
