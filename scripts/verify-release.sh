@@ -54,7 +54,7 @@ published=$tmp/published
 facts=$(python3 "$source/scripts/check_published.py" archive "$archive" "$published") \
   || fail "$facts"
 read -r version commit <<<"$facts"
-name=$(basename "$archive")  # checked: ostrel-<version>-win32.zip
+archive_name=$(basename "$archive")  # checked: ostrel-<version>-win32.zip
 echo "SHA256SUMS: every file matches"
 
 # 2. A published commit: on main (this clone's, or its origin's), or tagged
@@ -107,7 +107,7 @@ echo "building commit $commit in $clone"
   ./scripts/package.sh --program-only >"$work/package.log" 2>&1
 ) || { tail -20 "$work/package.log"; fail "commit $commit did not package (above)"; }
 built=$(ls "$clone"/dist/ostrel-*-win32.zip 2>/dev/null) || fail "commit $commit made no archive"
-[ "$(basename "$built")" = "$name" ] || fail "commit $commit builds $(basename "$built"), not $name"
+[ "$(basename "$built")" = "$archive_name" ] || fail "commit $commit builds $(basename "$built"), not $archive_name"
 
 # 5. The published signature, if any, on the local program; the local
 # archive packed again around it by the commit's own packer.
@@ -135,5 +135,5 @@ done < <({ names_in "$archive"; names_in "$tmp/rebuilt.zip"; } | LC_ALL=C sort -
 if [ ${#differ[@]} -eq 0 ] && ! cmp -s "$archive" "$tmp/rebuilt.zip"; then
   differ+=("the archive's own entries (names, order or times)")
 fi
-[ ${#differ[@]} -eq 0 ] || fail "$name differs from a build of commit $commit in: ${differ[*]}"
-echo "PROVEN: $name was built from commit $commit ($published_as); ostrel.exe $signature"
+[ ${#differ[@]} -eq 0 ] || fail "$archive_name differs from a build of commit $commit in: ${differ[*]}"
+echo "PROVEN: $archive_name was built from commit $commit ($published_as); ostrel.exe $signature"
