@@ -179,6 +179,18 @@ case $step in
 ostrel\.exe signed by \"CN=Ostrel release test\" \(certificate SHA-256 $(fingerprint "$work/cert.pem")\), \
 publisher \"Ostrel release tests\", no time stamp$" ;;
   ProvesUnsigned) proof unsigned "^PROVEN: .* \(tag v[0-9.]+\); ostrel\.exe unsigned$" tagged ;;
+  ProvesInPoisonedFolder)
+    # What an earlier proof could leave in the work folder's clone: a hook,
+    # and a filter that changes a source as it is checked out while git
+    # status stays clean.
+    git -C "$clone" config filter.poison.smudge "sed s/Safety.notes/Safety.tips/"
+    git -C "$clone" config filter.poison.clean "sed s/Safety.tips/Safety.notes/"
+    echo "*.in filter=poison" >"$clone/.git/info/attributes"
+    printf '#!/bin/sh\ntouch "%s"\n' "$work/hook-ran" >"$clone/.git/hooks/post-checkout"
+    chmod +x "$clone/.git/hooks/post-checkout"
+    echo >>"$clone/docs/README.txt.in"  # so that a checkout writes it again
+    proof unsigned "^PROVEN: .* \(on main\); ostrel\.exe unsigned$"
+    [ ! -e "$work/hook-ran" ] || { echo "FAIL: the old clone's hook ran"; exit 1; } ;;
   RefusesModifiedTree) proof modified "^NOT PROVEN: built from uncommitted changes to [0-9a-f]{40}:" ;;
   RefusesChangedProgram)
     altered changed-program unsigned "$flip_program_byte"
