@@ -101,7 +101,7 @@ def children(element, tag, what, counts=None):
 
 
 def oid(element):
-    if element.tag != OID or not element.content:
+    if element.tag != OID or not element.content or element.content[-1] & 0x80:
         raise Refused("an object identifier is expected in the signature")
     arcs, value = [], 0
     for byte in element.content:
@@ -114,8 +114,17 @@ def oid(element):
 
 
 def algorithm(element, what):
+    """An algorithm's identifier, whose parameters may only be absent or NULL:
+    anything else there would be bytes that nothing signs."""
     parts = children(element, SEQUENCE, what, (1, 2))
+    if parts[1:] not in ([], [Element(0x05, b"\x05\x00", b"")]):
+        raise Refused(f"{what} has parameters")
     return oid(parts[0])
+
+
+def version_1(element, what):
+    if element.tag != INTEGER or element.content != b"\x01":
+        raise Refused(f"{what} is not version 1")
 
 
 # --- the program and its table ---
@@ -257,7 +266,8 @@ def signer_of(image):
         raise Refused("the signature is not a PKCS#7 SignedData")
     signed_data = children(info[1], CONTEXT_0, "the signature", (1,))[0]
     parts = children(signed_data, SEQUENCE, "the SignedData", (5,))
-    _, digest_algorithms, content, certificates, signer_infos = parts
+    version, digest_algorithms, content, certificates, signer_infos = parts
+    version_1(version, "the SignedData")
     if certificates.tag != CONTEXT_0:
         raise Refused("the signature carries no certificates, or revocation lists")
     if [algorithm(a, "the digest algorithms") for a in
@@ -269,8 +279,9 @@ def signer_of(image):
         raise Refused(f"the signature has {len(signers)} signers, not one")
 
     signer_info = children(signers[0], SEQUENCE, "the signer info", (6, 7))
-    _, signer_id, digest_algorithm, signed_attributes, signature_algorithm, signature = \
+    version, signer_id, digest_algorithm, signed_attributes, signature_algorithm, signature = \
         signer_info[:6]
+    version_1(version, "the signer info")
     if algorithm(digest_algorithm, "the signer's digest") != SHA256:
         raise Refused("the signer's digest algorithm is not SHA-256")
     if algorithm(signature_algorithm, "the signer's algorithm") not in RSA_SIGNATURES:

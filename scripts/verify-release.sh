@@ -52,7 +52,7 @@ work=$(mkdir -p "${2:-$tmp/work}" && realpath "${2:-$tmp/work}")
 # 1. The archive, opened as anyone's: nothing of it is read before this.
 published=$tmp/published
 facts=$(python3 "$source/scripts/check_published.py" archive "$archive" "$published") \
-  || fail "$facts"
+  || fail "${facts:-the archive cannot be checked (above)}"
 read -r version commit <<<"$facts"
 archive_name=$(basename "$archive")  # checked: ostrel-<version>-win32.zip
 echo "SHA256SUMS: every file matches"
@@ -81,7 +81,7 @@ echo "commit $commit: $published_as"
 publishers=${OSTREL_PUBLISHERS_FILE:-$source/release/publishers.txt}
 echo "publishers: $publishers"
 signature=$(python3 "$source/scripts/check_published.py" signature "$published/ostrel.exe" \
-  "$publishers") || fail "ostrel.exe: $signature"
+  "$publishers") || fail "ostrel.exe: ${signature:-its signature cannot be checked (above)}"
 
 # 4. The commit built afresh, unsigned, in a clone whose .git is new: hooks,
 # filters or attributes left in an earlier one could change what is checked
