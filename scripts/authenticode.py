@@ -215,6 +215,8 @@ def check_unsigned_attributes(signer_info):
     """True when the one unsigned attribute is a time stamp; refuses others."""
     if len(signer_info) == 6:
         return False
+    if signer_info[6].tag != CONTEXT_1:
+        raise Refused("the signer info ends in something other than unsigned attributes")
     unsigned = attributes(signer_info[6], "unsigned attributes")
     if NESTED_SIGNATURE in unsigned:
         raise Refused("the signature carries a nested second signature")
@@ -223,7 +225,7 @@ def check_unsigned_attributes(signer_info):
         raise Refused(f"the signature carries unsigned attributes other than a time stamp: "
                       f"{', '.join(others)}")
     if len(unsigned) != 1 or len(next(iter(unsigned.values()))) != 1:
-        raise Refused("the signature carries more than one time stamp")
+        raise Refused("the signature's unsigned attributes are not one time stamp")
     return True
 
 
@@ -342,6 +344,6 @@ def publishers(path):
 
 def describe(signer, publisher):
     """How a verdict names the signature."""
-    stamp = "time stamped" if signer.time_stamped else "no time stamp"
+    stamp = "a time stamp (not checked)" if signer.time_stamped else "no time stamp"
     return (f'signed by "{signer.subject}" (certificate SHA-256 {signer.fingerprint}), '
             f'publisher "{printable(publisher)}", {stamp}')

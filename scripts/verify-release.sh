@@ -103,7 +103,7 @@ git -C "$clone" checkout -q --force -- .
 echo "building commit $commit in $clone"
 (
   cd "$clone"
-  unset "${!OSTREL_SIGN_@}" SOURCE_DATE_EPOCH CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
+  unset "${!OSTREL_SIGN@}" SOURCE_DATE_EPOCH CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
   ./scripts/package.sh --program-only >"$work/package.log" 2>&1
 ) || { tail -20 "$work/package.log"; fail "commit $commit did not package (above)"; }
 built=$(ls "$clone"/dist/ostrel-*-win32.zip 2>/dev/null) || fail "commit $commit made no archive"
