@@ -76,7 +76,7 @@ def token_key():
     key = os.environ.get("OSTREL_SIGN_PKCS11_KEY", "")
     if not key:
         raise Refused("OSTREL_SIGN_PKCS11_KEY is not set")
-    for attribute in re.split(r"[;?&]", key.partition(":")[2]):
+    for attribute in re.split(r"[:;?&]", key):
         if urllib.parse.unquote(attribute.partition("=")[0]).strip().lower() == "pin-value":
             raise Refused("OSTREL_SIGN_PKCS11_KEY carries the PIN (pin-value): put it in the "
                           "file that OSTREL_SIGN_PASSWORD_FILE names instead")
