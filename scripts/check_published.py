@@ -32,6 +32,9 @@ ARCHIVE_NAME = re.compile(r"ostrel-([0-9]+(?:\.[0-9]+){0,3})-win32\.zip")
 PLAIN_NAME = re.compile(r"[A-Za-z0-9_-][A-Za-z0-9._-]*")
 SUMS_LINE = re.compile(r"([0-9a-f]{64})  (.*)")
 COMMIT_LINE = re.compile(r"Built from commit ([0-9a-f]{40}(?:-modified)?)")
+# What zipfile raises on a damaged or hostile archive.
+UNREADABLE = (zipfile.BadZipFile, EOFError, NotImplementedError, OSError, RuntimeError, ValueError,
+              zlib.error)
 
 
 def read_bounded(path):
@@ -52,8 +55,8 @@ def entries(data):
     try:
         archive = zipfile.ZipFile(io.BytesIO(data))
         infos = archive.infolist()
-    except (zipfile.BadZipFile, ValueError, EOFError):
-        raise Refused("the archive is not a zip archive") from None
+    except UNREADABLE:
+        raise Refused("the archive is not a zip archive it can read") from None
     seen = set()
     for name in (info.filename for info in infos):
         if not PLAIN_NAME.fullmatch(name):
@@ -65,7 +68,7 @@ def entries(data):
         raise Refused(f"the archive's files are larger than {LIMIT >> 20} MiB in all")
     try:
         return {info.filename: archive.read(info) for info in infos}
-    except (zipfile.BadZipFile, RuntimeError, NotImplementedError, EOFError, zlib.error) as error:
+    except UNREADABLE as error:
         raise Refused(f"the archive cannot be read: {printable(str(error))}") from None
 
 
