@@ -259,7 +259,7 @@ def signer_of(image):
     try:
         found = signature_der(image)
     except (NotAProgram, struct.error) as error:
-        raise Refused(f"not a signed program: {error}") from None
+        raise Refused(f"not a Windows program: {error}") from None
     if found is None:
         return None
     der, table_offset = found
