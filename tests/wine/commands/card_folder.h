@@ -40,8 +40,11 @@ class CardFolder {
   void SetConfig(const std::string& cardText) const;
   void SetBoard(const Bytes& image) const;
   void SetDsp(const Bytes& image) const;
+  // The channel decoder's 256 registers.
+  void SetChDec(const Bytes& registers) const;
   Bytes Board() const;
   Bytes Dsp() const;
+  Bytes ChDec() const;
 
   bool HasLog() const;
   std::vector<LoggedTransaction> Log() const;
