@@ -90,6 +90,12 @@ std::vector<std::string> CardFolder::ModuleNotes() const {
   return ReadLines(folder_ / simcard::com::kModuleNotesName);
 }
 
+Bytes ChDecAtRest() {
+  Bytes registers = DistinctBytes(256, 69);
+  registers[0x07] = 0x00;  // the mode register of a decoder not switched
+  return registers;
+}
+
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
                     const std::string& device) {
   std::size_t count = 0;

@@ -55,6 +55,10 @@ class CardFolder {
   TempFolder folder_;
 };
 
+// The channel decoder's registers as a command must leave them: not switched,
+// every other register distinct.
+Bytes ChDecAtRest();
+
 // How many transactions of kind went to device (two hex digits).
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
                     const std::string& device);

@@ -28,13 +28,6 @@ constexpr wchar_t kCutOff[] =
     L"The last command on the card was cut off, and the card may not have been put back. "
     L"Restart the PC, then try again.";
 
-// The channel decoder's registers before a command: what it must find again.
-Bytes RegistersAtRest() {
-  Bytes registers = DistinctBytes(256, 69);
-  registers[0x07] = 0x00;  // not switched
-  return registers;
-}
-
 // Wine loads its own built-in DLLs first unless told otherwise, per program.
 class NativeDllsFirst {
  public:
@@ -83,33 +76,10 @@ class OnThePc : public CommandEndToEnd {
     }
     return GetTickCount64() - start;
   }
-  // Sent while the card holds a request of the running command, the message
-  // waits in the program's queue until the card has let the request go, and
-  // is handled where the program next looks at its queue. The answer.
-  std::optional<LRESULT> SendWhileHeld(const simcard::com::RequestHold& hold, UINT message,
-                                       WPARAM wParam = 0, LPARAM lParam = 0) const {
-    if (!hold.WaitUntilHeld(kTransferTimeoutMs)) return std::nullopt;
-    std::optional<LRESULT> answer;
-    const BOOL sent = SendMessageCallbackW(Dialog(), message, wParam, lParam, &KeepAnswer,
-                                           reinterpret_cast<ULONG_PTR>(&answer));
-    hold.LetGo();
-    // The answer comes back through this thread's queue.
-    if (!sent || !WaitUntil([&] {
-          MSG queued;
-          PeekMessageW(&queued, nullptr, 0, 0, PM_NOREMOVE);
-          return answer.has_value();
-        })) {
-      return std::nullopt;
-    }
-    return answer;
-  }
   std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
-    const std::optional<LRESULT> answer = SendWhileHeld(hold, WM_QUERYENDSESSION);
+    const std::optional<LRESULT> answer = SendWhileHeld(Dialog(), hold, WM_QUERYENDSESSION);
     if (!answer) return std::nullopt;
     return *answer != 0;
-  }
-  static void CALLBACK KeepAnswer(HWND, UINT, ULONG_PTR answer, LRESULT result) {
-    *reinterpret_cast<std::optional<LRESULT>*>(answer) = result;
   }
   std::size_t RequestsOf(const OstrelProcess& process) const {
     std::size_t count = 0;
@@ -272,7 +242,7 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
   };
   for (const LogOff& l : logOffs) {
     SCOPED_TRACE(l.what);
-    card_.SetChDec(RegistersAtRest());
+    card_.SetChDec(ChDecAtRest());
     card_.SetConfig("fail_transaction=" + std::to_string(l.requests) + "\n");
     const std::filesystem::path file = files_ / (std::string(l.what) + ".bin");
     const Bytes before = l.save ? DistinctBytes(100, 70) : DspImage(145, 0);
@@ -305,7 +275,7 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
           log[l.requests + 1].kind + log[l.requests + 1].device + log[l.requests + 1].subaddress,
           "SET103C");
     }
-    EXPECT_EQ(card_.ChDec(), RegistersAtRest()) << "the registers are back";
+    EXPECT_EQ(card_.ChDec(), ChDecAtRest()) << "the registers are back";
     if (l.dsp || !l.save) {
       EXPECT_EQ(ReadWholeFile(file), before);
       EXPECT_EQ(files_.Names(), std::vector<std::string>{file.filename().string()});
@@ -320,7 +290,7 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
 // The session's end cancelled (wParam FALSE): the command goes on exactly as
 // it would have, and restores the channel decoder once.
 TEST_F(OnThePc, ACancelledLogOffChangesNothing) {
-  card_.SetChDec(RegistersAtRest());
+  card_.SetChDec(ChDecAtRest());
   card_.SetConfig("fail_transaction=5\n");
   const Bytes before = DistinctBytes(100, 71);
   WriteWholeFile(files_ / "dsp.bin", before);
@@ -335,7 +305,7 @@ TEST_F(OnThePc, ACancelledLogOffChangesNothing) {
   EXPECT_TRUE(WaitForProgress(0)) << Progress();
   EXPECT_TRUE(WaitForCommandsEnabled());
   EXPECT_EQ(card_.Log().size(), 5u + 2u) << "one restore";
-  EXPECT_EQ(card_.ChDec(), RegistersAtRest());
+  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
   EXPECT_EQ(ReadWholeFile(files_ / "dsp.bin"), before);
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
   EXPECT_EQ(AgreesToEndSession(), true);
@@ -345,14 +315,14 @@ TEST_F(OnThePc, ACancelledLogOffChangesNothing) {
 // request under way is finished, the channel decoder restored right after
 // it, and nothing more is sent.
 TEST_F(OnThePc, AForcedLogOffDuringADspWriteRestoresTheChannelDecoderAtOnce) {
-  card_.SetChDec(RegistersAtRest());
+  card_.SetChDec(ChDecAtRest());
   const simcard::com::RequestHold hold;
   card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=50\n");
   WriteWholeFile(files_ / "image.bin", DspImage(2000, 0));  // 63 pages
   ASSERT_NO_FATAL_FAILURE(StartProgram());
   ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
   ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
-  ASSERT_TRUE(SendWhileHeld(hold, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF));
+  ASSERT_TRUE(SendWhileHeld(Dialog(), hold, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF));
   program_.reset();
 
   const std::vector<LoggedTransaction> log = card_.Log();
@@ -360,7 +330,7 @@ TEST_F(OnThePc, AForcedLogOffDuringADspWriteRestoresTheChannelDecoderAtOnce) {
   EXPECT_EQ(log[49].kind + log[49].device, "SETA2") << "a page, held";
   EXPECT_EQ(log[50].kind + log[50].device + log[50].subaddress + log[50].data, "SET100700");
   EXPECT_EQ(log[51].kind + log[51].device + log[51].subaddress, "SET103C");
-  EXPECT_EQ(card_.ChDec(), RegistersAtRest());
+  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
   EXPECT_EQ(files_.Names(), std::vector<std::string>{"image.bin"});
 }
 
