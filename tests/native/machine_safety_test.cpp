@@ -43,6 +43,10 @@ TEST(CardClaim, WhenTheLockIsNotOursEachCommandSaysWhyAndEndsBeforeAnyLookup) {
       {{LockAnswer::State::HeldElsewhere, 0},
        "lock refused 0/0",
        "Another Ostrel is using the card. Try again when it has finished."},
+      {{LockAnswer::State::Abandoned, 0},
+       "lock abandoned 0/0",
+       "The last command on the card was cut off, and the card may not have been put back. "
+       "Restart the PC, then try again."},
       {{LockAnswer::State::Unknown, 6},
        "lock unknown 0/0",
        "Ostrel can't check whether another program is using the card (error 6). Restart the PC "

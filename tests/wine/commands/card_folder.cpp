@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "simcard/card_config.h"
+#include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
 #include "simcard/transaction_log_file.h"
 
@@ -57,12 +58,20 @@ void CardFolder::SetDsp(const Bytes& image) const {
   WriteWholeFile(folder_ / "dsp.bin", image);
 }
 
+void CardFolder::SetChDec(const Bytes& registers) const {
+  WriteWholeFile(folder_ / simcard::kChDecImageName, registers);
+}
+
 Bytes CardFolder::Board() const {
   return ReadWholeFile(folder_ / "board.bin");
 }
 
 Bytes CardFolder::Dsp() const {
   return ReadWholeFile(folder_ / "dsp.bin");
+}
+
+Bytes CardFolder::ChDec() const {
+  return ReadWholeFile(folder_ / simcard::kChDecImageName);
 }
 
 bool CardFolder::HasLog() const {
@@ -79,6 +88,12 @@ std::vector<LoggedTransaction> CardFolder::Log() const {
 
 std::vector<std::string> CardFolder::ModuleNotes() const {
   return ReadLines(folder_ / simcard::com::kModuleNotesName);
+}
+
+Bytes ChDecAtRest() {
+  Bytes registers = DistinctBytes(256, 69);
+  registers[0x07] = 0x00;  // the mode register of a decoder not switched
+  return registers;
 }
 
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,

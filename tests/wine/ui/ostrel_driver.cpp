@@ -161,18 +161,9 @@ std::wstring OstrelExePath() {
 
 OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
                              const std::wstring& exe) {
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  std::wstring environment = EnvironmentWith(extraEnvironment);
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
-  PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
-    return;
-  }
-  process_ = Win32Handle(info.hProcess);
-  thread_ = Win32Handle(info.hThread);
-  id_ = info.dwProcessId;
+  if (!Start(exe, L"\"" + exe + L"\"", extraEnvironment, startup, false)) return;
   WaitUntil([this] {
     for (HWND window : TopLevelWindowsOf(id_)) {
       if (Text(window) == L"Ostrel" && ClassName(window) == L"#32770") {
@@ -182,6 +173,33 @@ OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
     }
     return HasExited();
   });
+}
+
+OstrelProcess::OstrelProcess(const std::wstring& exe, const std::wstring& arguments,
+                             const std::vector<std::wstring>& extraEnvironment, HANDLE input) {
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  Start(exe, L"\"" + exe + L"\" " + arguments, extraEnvironment, startup, true);
+}
+
+bool OstrelProcess::Start(const std::wstring& exe, std::wstring commandLine,
+                          const std::vector<std::wstring>& extraEnvironment, STARTUPINFOW& startup,
+                          bool inheritHandles) {
+  std::wstring environment = EnvironmentWith(extraEnvironment);
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr,
+                      inheritHandles ? TRUE : FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      nullptr, &startup, &info)) {
+    return false;
+  }
+  process_ = Win32Handle(info.hProcess);
+  thread_ = Win32Handle(info.hThread);
+  id_ = info.dwProcessId;
+  return true;
 }
 
 OstrelProcess::~OstrelProcess() {
@@ -209,6 +227,16 @@ std::vector<HWND> OstrelProcess::OtherWindows() const {
     if (window != main_) others.push_back(window);
   }
   return others;
+}
+
+HWND OstrelProcess::WindowOfClass(const std::wstring& className) const {
+  for (HWND window = FindWindowExW(nullptr, nullptr, className.c_str(), nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, className.c_str(), nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == id_) return window;
+  }
+  return nullptr;
 }
 
 HWND OstrelProcess::WaitForWindow(const std::wstring& caption, DWORD timeoutMs) const {
