@@ -1,5 +1,6 @@
 #include "card_folder.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "simcard/card_config.h"
@@ -94,6 +95,17 @@ Bytes ChDecAtRest() {
   Bytes registers = DistinctBytes(256, 69);
   registers[0x07] = 0x00;  // the mode register of a decoder not switched
   return registers;
+}
+
+bool IsRestoreAt(const std::vector<LoggedTransaction>& log, std::size_t at) {
+  if (at + 1 >= log.size()) return false;
+  const auto is = [](const LoggedTransaction& t, const char* what) {
+    return t.kind + t.device + t.subaddress == what;
+  };
+  const auto saved = std::find_if(log.rend() - static_cast<std::ptrdiff_t>(at), log.rend(),
+                                  [&](const LoggedTransaction& t) { return is(t, "GET103C"); });
+  return is(log[at], "SET1007") && log[at].data == "00" && is(log[at + 1], "SET103C") &&
+         saved != log.rend() && log[at + 1].data == saved->data;
 }
 
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,

@@ -59,6 +59,11 @@ class CardFolder {
 // every other register distinct.
 Bytes ChDecAtRest();
 
+// Whether log[at] and log[at + 1] are the channel decoder's restore: register
+// 0x07 set to normal first, then the six registers written back as the last
+// read of them before found them.
+bool IsRestoreAt(const std::vector<LoggedTransaction>& log, std::size_t at);
+
 // How many transactions of kind went to device (two hex digits).
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,
                     const std::string& device);
