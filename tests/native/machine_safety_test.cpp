@@ -98,6 +98,37 @@ TEST(CardClaim, CoversEveryLookupAndTheSettlingPauseOfAVerifiedWrite) {
   EXPECT_EQ(missing.machine.events, expected);
 }
 
+// The session may end while a command waits on the card or in its pause:
+// what it changed is put back then, nothing is sent afterwards, and the
+// command ends as a failure without a box.
+TEST(CardClaim, ASessionEndedDuringAWaitEndsTheCommandAsAFailure) {
+  struct During {
+    const char* what;
+    const Command& command;
+    std::uint32_t waitMs;  // the session ends in the first wait this long after 4 requests
+    std::size_t requests;  // sent in all
+  };
+  const During durings[] = {
+      {"the pause of a verified board write", kCommands[1], 1000, 256 + 32},
+      {"the wait before page 1 of a DSP save", kCommands[2], 20, 3 + 1 + 2},
+  };
+  for (const During& d : durings) {
+    SCOPED_TRACE(d.what);
+    CommandBench bench;
+    bench.card.clock.onWait = [&](std::uint32_t ms) {
+      if (ms == d.waitMs && bench.card.Requests().size() >= 4) bench.machine.access.EndNow();
+    };
+    RunCommand(bench, d.command);
+    EXPECT_EQ(bench.view().StatusAndMessages().back(), std::string("status: ") + d.command.failed);
+    EXPECT_TRUE(bench.view().Messages().empty());
+    EXPECT_EQ(bench.view().position, 0);
+    EXPECT_EQ(bench.card.Requests().size(), d.requests);
+    EXPECT_TRUE(bench.card.card.ChDecRestored());
+    EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), d.command.file);
+    EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"});
+  }
+}
+
 TEST(BusyFile, AReplaceOrRemovalTriesAgainForAbout2sWhileAnotherProgramHoldsTheFile) {
   constexpr std::uint32_t kStepMs = 50;
   const Command& save = kCommands[0];
