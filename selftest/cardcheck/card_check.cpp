@@ -6,8 +6,11 @@
 #include <functional>
 #include <optional>
 #include <span>
+#include <utility>
 
 #include "card_reads.h"
+#include "commands/pending_save.h"
+#include "common/undoable_connector.h"
 #include "common/win32_text.h"
 #include "device/filter_connection.h"
 #include "simcard/com/guid_text.h"
@@ -40,13 +43,18 @@ FilePath InFolder(const FilePath& folder, const wchar_t* name) {
 // The steps of the check, each timed and its requests counted.
 class Check {
  public:
-  Check(CountingConnector& connector, const TransferContext& context, CheckReport& report)
-      : connector_(connector), context_(context), report_(report) {}
+  Check(CountingConnector& connector, const TransferContext& context, CheckReport& report,
+        std::function<void()> stopPoint)
+      : connector_(connector),
+        context_(context),
+        report_(report),
+        stopPoint_(std::move(stopPoint)) {}
 
   template <typename Result>
   std::optional<Result> Step(const std::string& what,
                              const std::function<std::optional<Result>()>& read,
                              const std::function<std::string(const Result&)>& describe) {
+    stopPoint_();
     connector_.TakeCount();
     const auto start = std::chrono::steady_clock::now();
     std::optional<Result> result = read();
@@ -80,6 +88,7 @@ class Check {
   CountingConnector& connector_;
   const TransferContext& context_;
   CheckReport& report_;
+  std::function<void()> stopPoint_;
 };
 
 template <typename Value>
@@ -93,14 +102,11 @@ void Compare(const std::string& what, const std::optional<Value>& first,
   }
 }
 
-void Save(FileSystem& files, const FilePath& target, std::span<const std::uint8_t> content,
-          CheckReport& report) {
-  FilePath scratchPath;
-  std::unique_ptr<File> scratch = files.CreateTemporaryBeside(target, scratchPath);
-  const bool written = scratch && scratch->Write(content) && scratch->FlushToDisk();
-  scratch.reset();
-  if (written && files.Replace(scratchPath, target) == FileOutcome::Done) return;
-  files.Remove(scratchPath);
+void Save(const CheckServices& services, const FilePath& target,
+          std::span<const std::uint8_t> content, CheckReport& report) {
+  const std::unique_ptr<PendingSave> save =
+      PendingSave::Begin(services.files, services.waiter, services.undo, target);
+  if (save && save->file().Write(content) && save->Commit()) return;
   report.Failure("Error: " + ToNarrow(target, NarrowEncoding::Utf8) + " can't be written");
 }
 
@@ -141,22 +147,23 @@ std::string ConsentRequest(const FilePath& folder) {
          "the card: ";
 }
 
-void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckReport& report) {
+void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& folder,
+               CheckReport& report) {
   ReportView view(report);
   FilterConnector filters;
-  CountingConnector connector(filters);
-  UndoSteps undo;
-  const TransferContext context{view, connector, waiter, undo};
-  Check check(connector, context, report);
+  CountingConnector counting(filters);
+  UndoableConnector connector(counting, services.undo);
+  const TransferContext context{view, connector, pacing, services.undo};
+  Check check(counting, context, report, services.stopPoint);
   const FilePath dspTarget = InFolder(folder, kDspName);
 
   const auto decoderBefore = check.Decoder("before");
   const auto board1 = check.Eeprom("Board EEPROM read 1", [&] { return ReadBoard(context); });
   const auto board2 = check.Eeprom("Board EEPROM read 2", [&] { return ReadBoard(context); });
-  const auto dsp1 =
-      check.Eeprom("DSP EEPROM read 1", [&] { return ReadDsp(context, files, dspTarget); });
-  const auto dsp2 =
-      check.Eeprom("DSP EEPROM read 2", [&] { return ReadDsp(context, files, dspTarget); });
+  const auto dsp1 = check.Eeprom("DSP EEPROM read 1",
+                                 [&] { return ReadDsp(context, services.files, dspTarget); });
+  const auto dsp2 = check.Eeprom("DSP EEPROM read 2",
+                                 [&] { return ReadDsp(context, services.files, dspTarget); });
   // Whatever failed in between, the decoder is looked at again once it was
   // read before: whether the switch was undone matters most then.
   const auto decoderAfter = decoderBefore ? check.Decoder("after") : std::nullopt;
@@ -164,10 +171,14 @@ void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckR
   Compare("Board EEPROM reads identical", board1, board2, report);
   Compare("DSP EEPROM reads identical", dsp1, dsp2, report);
   Compare("Channel decoder registers put back", decoderBefore, decoderAfter, report);
-  if (board1) Save(files, InFolder(folder, kBoardName), *board1, report);
-  if (dsp1) Save(files, dspTarget, *dsp1, report);
+  if (board1) Save(services, InFolder(folder, kBoardName), *board1, report);
+  if (dsp1) Save(services, dspTarget, *dsp1, report);
   report.Line(report.Failed() ? "Result: FAILED" : "Result: every check passed");
+  SaveReport(services, folder, report);
+}
+
+void SaveReport(const CheckServices& services, const FilePath& folder, CheckReport& report) {
   const std::string text = report.Text();
-  Save(files, InFolder(folder, kReportName),
+  Save(services, InFolder(folder, kReportName),
        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), report);
 }

@@ -5,8 +5,11 @@
 
 #include <string>
 
+#include <functional>
+
 #include "check_report.h"
 #include "common/file.h"
+#include "common/undo_steps.h"
 #include "common/waiter.h"
 
 inline constexpr wchar_t kReportName[] = L"card-check.txt";
@@ -20,8 +23,23 @@ bool IdentifyCard(CheckReport& report);
 // Exactly what the check will do, for the operator to agree to.
 std::string ConsentRequest(const FilePath& folder);
 
+// What the check works with. Files are saved as Ostrel saves them (whole or
+// not at all, with its retries while a scanner holds them), waiting with
+// waiter; what the check changes registers in undo; stopPoint is called
+// between its steps, where it may be stopped.
+struct CheckServices {
+  FileSystem& files;
+  Waiter& waiter;
+  UndoSteps& undo;
+  std::function<void()> stopPoint;
+};
+
 // Reads the decoder's registers, the board EEPROM twice, the DSP EEPROM twice
 // and the registers again; reports the comparisons, the times and the
 // requests, and saves what it read and the report into folder. Paces its
-// requests on waiter.
-void CheckCard(FileSystem& files, Waiter& waiter, const FilePath& folder, CheckReport& report);
+// requests on pacing.
+void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& folder,
+               CheckReport& report);
+
+// The report as it stands, into folder.
+void SaveReport(const CheckServices& services, const FilePath& folder, CheckReport& report);

@@ -3,6 +3,7 @@
 #include <memory>
 #include <utility>
 
+#include "commands/pending_save.h"
 #include "common/transfer_view.h"
 #include "device/i2c_request.h"
 #include "eeprom/board_eeprom.h"
@@ -64,18 +65,17 @@ std::optional<Bytes> ReadBoard(const TransferContext& context) {
 
 std::optional<Bytes> ReadDsp(const TransferContext& context, FileSystem& files,
                              const FilePath& target) {
-  FilePath scratchPath;
-  std::unique_ptr<File> scratch = files.CreateTemporaryBeside(target, scratchPath);
+  const std::unique_ptr<PendingSave> scratch =
+      PendingSave::Begin(files, context.waiter, context.undo, target);
   if (!scratch) {
     context.view.ShowError("File can't be written");
     return std::nullopt;
   }
   Bytes content(kDspEepromSize);
-  const bool read = ReadDSPEEPROM(context, *scratch);
+  const bool read = ReadDSPEEPROM(context, scratch->file());
   const bool readBack =
-      read && scratch->SeekTo(0) && ReadFully(*scratch, content) == content.size();
-  scratch.reset();
-  files.Remove(scratchPath);
+      read && scratch->file().SeekTo(0) && ReadFully(scratch->file(), content) == content.size();
+  scratch->Discard();
   if (read && !readBack) context.view.ShowError("File can't be read");
   if (!readBack) return std::nullopt;
   return content;

@@ -42,7 +42,7 @@ std::optional<DecoderRegisters> ReadDecoderRegisters(const TransferContext& cont
 // The first kCheckedBoardSize bytes of the board EEPROM.
 std::optional<Bytes> ReadBoard(const TransferContext& context);
 
-// The whole DSP EEPROM, read as a save reads it: into a scratch file beside
-// target, removed again once read back.
+// The whole DSP EEPROM, read as a save reads it: into the temporary file of a
+// save of target, discarded once read back.
 std::optional<Bytes> ReadDsp(const TransferContext& context, FileSystem& files,
                              const FilePath& target);

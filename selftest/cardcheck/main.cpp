@@ -3,7 +3,9 @@
 // decoder was put back. It never writes to an EEPROM.
 //
 // Exit code: 0 every check passed, 1 a check failed or an error, 2 the
-// operator did not agree (nothing was done).
+// operator did not agree (nothing was done), 3 the check was stopped from
+// outside (Ctrl+C, Ctrl+Break, its console closed, the session's end) and
+// put back what it had changed; its report's last line says so.
 
 #include <windows.h>
 #include <objbase.h>
@@ -13,6 +15,7 @@
 #include <string>
 
 #include "card_check.h"
+#include "check_stop.h"
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
@@ -27,6 +30,7 @@ namespace {
 constexpr int kPassed = 0;
 constexpr int kFailed = 1;
 constexpr int kRefused = 2;
+constexpr int kInterrupted = 3;
 
 bool OperatorAgrees(const FilePath& folder) {
   selftest::WriteText(STD_OUTPUT_HANDLE, ConsentRequest(folder));
@@ -52,18 +56,31 @@ int Run(const FilePath& folder) {
     report.Failure("Error: the folder for the results can't be made.");
     return kFailed;
   }
-  // Like Ostrel's commands: one program on the card at a time, and no sleep
-  // or shutdown in the middle.
+  // Like Ostrel's commands: one program on the card at a time, the PC kept
+  // awake and a shutdown asked for meanwhile refused. A console program can
+  // still be stopped (Ctrl+C, its console closed) and the session can still
+  // end (a forced log-off or shutdown): the check then puts back what it
+  // changed before it goes.
   MachineCardLock lock;
   SystemPowerGuard power;
   const std::unique_ptr<PreciseWaiter> waiter = MakePreciseWaiter();
   TimerPeriod timer(waiter->NeedsRaisedSystemTimer());
   CardAccess access(lock, power, timer);
+  const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
+  CheckServices services{*files, *waiter, access.Undo(), nullptr};
+  CheckStop stop(access, report, [&] { SaveReport(services, folder, report); });
+  services.stopPoint = [&] { stop.Point(); };
+  power.SetWindow(stop.Window());
+  StoppableWaiter pacing(*waiter, stop);
   ReportView reportView(report);
   CommandView view(reportView, access);
-  const auto claim = view.ClaimCard(CardUse::Reading);
+  const CardClaim claim = view.ClaimCard(CardUse::Reading);
   if (!claim) return kFailed;
-  CheckCard(*MakeNativeFileSystem(), *waiter, folder, report);
+  try {
+    CheckCard(services, pacing, folder, report);
+  } catch (const CheckInterrupted&) {
+    return kInterrupted;
+  }
   return report.Failed() ? kFailed : kPassed;
 }
 

@@ -18,6 +18,8 @@ class CommandView final : public TransferView {
   // The card for this command until the claim goes; nothing, once the
   // operator has been told why, when the lock was not taken.
   CardClaim ClaimCard(CardUse use);
+  // The command was cut short (the session ended): it ends as a failure.
+  bool CutShort() const { return card_.Ended(); }
 
   void SetStatusText(const std::string& text) override { dialog_.SetStatusText(text); }
   void SetProgressRange(std::int32_t n) override { dialog_.SetProgressRange(n); }

@@ -18,10 +18,10 @@ bool DoneRetryingWhileBusy(Waiter& waiter, const std::function<FileOutcome()>& c
   }
 }
 
-bool RemoveCreatedRetryingWhileBusy(FileSystem& files, Waiter& waiter, const FilePath& path,
-                                    const std::optional<FileIdentity>& created) {
+bool RemoveIfStillCreatedRetryingWhileBusy(FileSystem& files, Waiter& waiter, const FilePath& path,
+                                           const std::optional<FileIdentity>& created) {
   return !created ||
-         DoneRetryingWhileBusy(waiter, [&] { return files.RemoveCreated(path, *created); });
+         DoneRetryingWhileBusy(waiter, [&] { return files.RemoveIfStillCreated(path, *created); });
 }
 
 }  // namespace
@@ -55,7 +55,7 @@ std::unique_ptr<PendingSave> PendingSave::Begin(FileSystem& files, Waiter& waite
   FilePath temp;
   std::unique_ptr<File> opened = files.CreateTemporaryBeside(target, temp);
   if (!opened) {
-    RemoveCreatedRetryingWhileBusy(files, waiter, target, created);
+    RemoveIfStillCreatedRetryingWhileBusy(files, waiter, target, created);
     return nullptr;
   }
   return std::make_unique<PendingSave>(files, waiter, undo, target, std::move(temp),
@@ -112,7 +112,8 @@ bool PendingSave::Remove(bool retryWhileBusy) {
     return retryWhileBusy ? DoneRetryingWhileBusy(waiter_, change) : change() == FileOutcome::Done;
   };
   const bool removed = done([this] { return files_.Remove(temp_); });
-  const bool createdRemoved =
-      !targetCreated_ || done([this] { return files_.RemoveCreated(target_, *targetCreated_); });
+  const bool createdRemoved = !targetCreated_ || done([this] {
+    return files_.RemoveIfStillCreated(target_, *targetCreated_);
+  });
   return removed && createdRemoved;
 }

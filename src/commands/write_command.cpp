@@ -34,7 +34,8 @@ void WriteDspImage(CommandView& view, const TransferContext& context, std::uniqu
   view.SetStatusText("Programming the EEPROM...");
   view.EnableCommands(false);
   CardClaim claim = view.ClaimCard(CardUse::Writing);
-  const bool written = claim && WriteDSPEEPROM(context, *file, length);
+  // Cut short (the session ended), a write is never reported done.
+  const bool written = claim && WriteDSPEEPROM(context, *file, length) && !view.CutShort();
   claim.Release();
   file.reset();
   if (!written) {
@@ -108,6 +109,11 @@ void WriteBoardImage(CommandView& view, const TransferContext& context, std::uni
     }
     context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
     claim.Release();
+    if (view.CutShort()) {
+      file.reset();
+      EndWithFailure(view, kFailed);
+      return;
+    }
     const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
     if (!std::equal(image->begin() + from, image->end(), check.begin() + from)) {
       view.SetStatusText("Verifying written data failed!");

@@ -64,9 +64,10 @@ class FileSystem {
   // Puts source in the place of target (replacing it) in one step.
   virtual FileOutcome Replace(const FilePath& source, const FilePath& target) = 0;
   virtual FileOutcome Remove(const FilePath& path) = 0;
-  // Removes the empty file ProbeWritable created at path, and only that file:
-  // Done, touching nothing, when something else (or nothing) stands there now.
-  virtual FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) = 0;
+  // Removes the empty file ProbeWritable created at path if it still stands
+  // there, and only that file: Done, touching nothing, when something else
+  // (or nothing) stands there now.
+  virtual FileOutcome RemoveIfStillCreated(const FilePath& path, const FileIdentity& created) = 0;
 };
 
 std::unique_ptr<FileSystem> MakeNativeFileSystem();

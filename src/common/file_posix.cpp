@@ -132,7 +132,7 @@ class PosixFileSystem final : public FileSystem {
 
   // POSIX cannot delete through a descriptor: the check and the unlink are
   // two steps here. The Windows side does both through one handle.
-  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override {
+  FileOutcome RemoveIfStillCreated(const FilePath& path, const FileIdentity& created) override {
     struct stat status {};
     if (::lstat(path.c_str(), &status) != 0) {
       return errno == ENOENT ? FileOutcome::Done : FileOutcome::Failed;

@@ -77,7 +77,9 @@ class Win32File final : public File {
   Win32Handle handle_;
 };
 
-bool IsBusyError(DWORD error) {
+// Another program may hold the file for a moment; access denied counts too,
+// since it is what Wine answers then (and Windows for a file being deleted).
+bool IsBusyOrDeniedError(DWORD error) {
   switch (error) {
     case ERROR_ACCESS_DENIED:  // what Wine answers while another handle is open
     case ERROR_SHARING_VIOLATION:
@@ -90,7 +92,7 @@ bool IsBusyError(DWORD error) {
 
 FileOutcome OutcomeOf(BOOL done) {
   if (done) return FileOutcome::Done;
-  return IsBusyError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
+  return IsBusyOrDeniedError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
 }
 
 std::optional<FileIdentity> IdentityOf(HANDLE file) {
@@ -126,7 +128,8 @@ class Win32FileSystem final : public FileSystem {
     // OPEN_ALWAYS never empties an existing file. DELETE access lets a file
     // this call created, but cannot name, go again at once.
     const Win32Handle handle = Create(path, GENERIC_WRITE | DELETE, OPEN_ALWAYS);
-    if (!handle) return IsBusyError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
+    if (!handle)
+      return IsBusyOrDeniedError(GetLastError()) ? FileOutcome::Busy : FileOutcome::Failed;
     if (GetLastError() == ERROR_ALREADY_EXISTS) return FileOutcome::Done;
     created = IdentityOf(handle.Get());
     if (created) return FileOutcome::Done;
@@ -157,7 +160,7 @@ class Win32FileSystem final : public FileSystem {
     return OutcomeOf(DeleteFileW(SystemForm(path).c_str()));
   }
 
-  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override {
+  FileOutcome RemoveIfStillCreated(const FilePath& path, const FileIdentity& created) override {
     // The file is checked and deleted through one handle, so that what is
     // deleted is what was checked. Shared as DeleteFileW shares it.
     const Win32Handle handle(CreateFileW(SystemForm(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
@@ -166,7 +169,7 @@ class Win32FileSystem final : public FileSystem {
     if (!handle) {
       const DWORD error = GetLastError();
       if (error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND) return FileOutcome::Done;
-      return IsBusyError(error) ? FileOutcome::Busy : FileOutcome::Failed;
+      return IsBusyOrDeniedError(error) ? FileOutcome::Busy : FileOutcome::Failed;
     }
     const std::optional<FileIdentity> standing = IdentityOf(handle.Get());
     if (!standing) return FileOutcome::Failed;

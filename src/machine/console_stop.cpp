@@ -15,6 +15,9 @@ ConsoleStop::ConsoleStop(DWORD patienceMs)
       finished_(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
       patienceMs_(patienceMs) {
   current = this;
+  // Ctrl+C is heard even when the program that started this one chose to
+  // ignore it (an attribute children inherit).
+  SetConsoleCtrlHandler(nullptr, FALSE);
   SetConsoleCtrlHandler(Handler, TRUE);
 }
 

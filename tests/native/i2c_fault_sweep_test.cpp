@@ -12,6 +12,7 @@
 namespace {
 
 using Strings = std::vector<std::string>;
+using Op = FaultyFileSystem::Op;
 
 constexpr std::size_t kPreparation = 3;
 constexpr std::size_t kPages = 512;
@@ -94,12 +95,12 @@ Outcome BoardWriteOutcome(std::size_t n) {
   return o;
 }
 
+void Count(std::size_t positions) {
+  std::cout << "I2C fault sweep: " << positions << " failure positions swept\n";
+}
+
 class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
  protected:
-  static void Count(std::size_t positions) {
-    std::cout << "I2C fault sweep: " << positions << " failure positions swept\n";
-  }
-
   // Checks what every command must leave behind, whatever failed.
   static void ExpectCommonEnd(CommandBench& bench, const Outcome& expected, std::size_t n,
                               CardUse use, const Here& where = Here::current()) {
@@ -199,6 +200,73 @@ TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
         << "nothing written past the failure at " << n;
   }
   Count(kDspTransactions);
+}
+
+// The session ends while the failure's box is open (Windows may then end
+// the program at once): whatever failed, everything the command changed is
+// put back inside that moment, each undo step once, the claim let go in
+// order, and nothing is sent or shown afterwards.
+TEST(I2CFaultSweepSessionEnd, EveryPositionOfEveryCommand) {
+  struct Swept {
+    const char* what;
+    bool dsp;
+    bool save;
+    std::size_t positions;
+    Outcome (*outcome)(std::size_t);
+    const char* failed;  // the command's failure status
+  };
+  const Swept commands[] = {
+      {"board save", false, true, 32, BoardSaveOutcome,
+       "status: Reading out Board EEPROM content failed!!!"},
+      {"board write", false, false, 256 + 32, BoardWriteOutcome,
+       "status: Writing to Board-EEPROM failed!!!"},
+      {"DSP save", true, true, kDspTransactions, [](std::size_t n) { return DspOutcome(n, false); },
+       "status: Reading out DSP EEPROM content failed!!!"},
+      {"DSP write", true, false, kDspTransactions,
+       [](std::size_t n) { return DspOutcome(n, true); }, "status: Writing to EEPROM failed!!!"},
+  };
+  std::size_t swept = 0;
+  for (const Swept& c : commands) {
+    const Bytes file =
+        c.save ? DistinctBytes(1000, 97) : (c.dsp ? DspImage(16378, 0) : DistinctBytes(256, 5));
+    for (std::size_t n = 1; n <= c.positions; ++n, ++swept) {
+      SCOPED_TRACE(testing::Message() << c.what << ", transaction " << n);
+      CommandBench bench;
+      bench.host.settings.kind = c.dsp ? EepromKind::ChannelDecoder : EepromKind::Board;
+      WriteWholeFile(bench.folder / "file.bin", file);
+      bench.host.answer = bench.folder / "file.bin";
+      bench.card.card.FailTransaction(n, kKsFail);
+      std::optional<std::size_t> requestsWhenEnded;
+      bench.host.view.onBox = [&] {
+        bench.machine.Note("box");
+        if (requestsWhenEnded) return;
+        bench.machine.access.EndNow();
+        requestsWhenEnded = bench.card.Requests().size();
+      };
+      c.save ? bench.Save() : bench.Write();
+
+      Outcome expected = c.outcome(n);
+      std::erase_if(expected.shown,
+                    [](const std::string& shown) { return shown.rfind("notice: ", 0) == 0; });
+      expected.shown.back() = c.failed;  // cut short, a command is never done
+      EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown);
+      EXPECT_EQ(bench.view().position, 0);
+      EXPECT_EQ(requestsWhenEnded, expected.requests) << "all sent by the session's end";
+      EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "nothing after it";
+      EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored);
+      EXPECT_EQ(bench.card.connector.OpenConnections(), 0);
+      EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), file);
+      EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"});
+      EXPECT_EQ(bench.files.Count(Op::Remove), c.save ? 1u : 0u) << "the temporary file, once";
+      Strings steps;  // the machine's steps without the state they were taken in
+      for (const std::string& event : bench.machine.events) {
+        steps.push_back(event.substr(0, event.rfind(' ')));
+      }
+      EXPECT_EQ(steps, (Strings{"lock", c.save ? "awake, reading" : "awake, writing",
+                                "timer raised", "timer lowered", "may sleep", "box", "unlock"}));
+    }
+  }
+  Count(swept);
 }
 
 INSTANTIATE_TEST_SUITE_P(Codes, I2CFaultSweep, ::testing::Values(kKsFail, KsResult{1}),

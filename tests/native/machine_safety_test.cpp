@@ -43,6 +43,10 @@ TEST(CardClaim, WhenTheLockIsNotOursEachCommandSaysWhyAndEndsBeforeAnyLookup) {
       {{LockAnswer::State::HeldElsewhere, 0},
        "lock refused 0/0",
        "Another Ostrel is using the card. Try again when it has finished."},
+      {{LockAnswer::State::Abandoned, 0},
+       "lock abandoned 0/0",
+       "The last command on the card was cut off, and the card may not have been put back. "
+       "Restart the PC, then try again."},
       {{LockAnswer::State::Unknown, 6},
        "lock unknown 0/0",
        "Ostrel can't check whether another program is using the card (error 6). Restart the PC "
@@ -92,6 +96,37 @@ TEST(CardClaim, CoversEveryLookupAndTheSettlingPauseOfAVerifiedWrite) {
   expected.insert(expected.end(), box.begin(), box.end());
   expected.insert(expected.end(), {"timer lowered 0/0", "may sleep 0/0", "unlock 0/0"});
   EXPECT_EQ(missing.machine.events, expected);
+}
+
+// The session may end while a command waits on the card or in its pause:
+// what it changed is put back then, nothing is sent afterwards, and the
+// command ends as a failure without a box.
+TEST(CardClaim, ASessionEndedDuringAWaitEndsTheCommandAsAFailure) {
+  struct During {
+    const char* what;
+    const Command& command;
+    std::uint32_t waitMs;  // the session ends in the first wait this long after 4 requests
+    std::size_t requests;  // sent in all
+  };
+  const During durings[] = {
+      {"the pause of a verified board write", kCommands[1], 1000, 256 + 32},
+      {"the wait before page 1 of a DSP save", kCommands[2], 20, 3 + 1 + 2},
+  };
+  for (const During& d : durings) {
+    SCOPED_TRACE(d.what);
+    CommandBench bench;
+    bench.card.clock.onWait = [&](std::uint32_t ms) {
+      if (ms == d.waitMs && bench.card.Requests().size() >= 4) bench.machine.access.EndNow();
+    };
+    RunCommand(bench, d.command);
+    EXPECT_EQ(bench.view().StatusAndMessages().back(), std::string("status: ") + d.command.failed);
+    EXPECT_TRUE(bench.view().Messages().empty());
+    EXPECT_EQ(bench.view().position, 0);
+    EXPECT_EQ(bench.card.Requests().size(), d.requests);
+    EXPECT_TRUE(bench.card.card.ChDecRestored());
+    EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), d.command.file);
+    EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"});
+  }
 }
 
 TEST(BusyFile, AReplaceOrRemovalTriesAgainForAbout2sWhileAnotherProgramHoldsTheFile) {

@@ -78,6 +78,7 @@ FileOutcome FaultyFileSystem::Remove(const FilePath& path) {
   return Change(Op::Remove, [&] { return real_.Remove(path); });
 }
 
-FileOutcome FaultyFileSystem::RemoveCreated(const FilePath& path, const FileIdentity& created) {
-  return Change(Op::Remove, [&] { return real_.RemoveCreated(path, created); });
+FileOutcome FaultyFileSystem::RemoveIfStillCreated(const FilePath& path,
+                                                   const FileIdentity& created) {
+  return Change(Op::Remove, [&] { return real_.RemoveIfStillCreated(path, created); });
 }

@@ -37,7 +37,7 @@ class FaultyFileSystem final : public FileSystem {
   std::unique_ptr<File> CreateTemporaryBeside(const FilePath& target, FilePath& tempPath) override;
   FileOutcome Replace(const FilePath& source, const FilePath& target) override;
   FileOutcome Remove(const FilePath& path) override;
-  FileOutcome RemoveCreated(const FilePath& path, const FileIdentity& created) override;
+  FileOutcome RemoveIfStillCreated(const FilePath& path, const FileIdentity& created) override;
 
  private:
   FileSystem& real_;

@@ -1,11 +1,13 @@
 #!/usr/bin/env bash
-# Usage: card_check_test.sh CARDCHECK_EXE
+# Usage: card_check_test.sh CARDCHECK_EXE COMMAND_WINE_TESTS_EXE
 # The read-only card check against the virtual card registered in the test
 # prefix: without "yes" it asks the card nothing; with it, it saves exactly
 # the card's contents, reports every check passed and writes no EEPROM; a
-# card that fails a request ends the check with the decoder put back.
+# card that fails a request ends the check with the decoder put back; and
+# stopped from outside it puts the decoder back and says so.
 set -euo pipefail
 exe=$1
+tests=$2
 here=$(dirname "$0")
 # shellcheck source=../../../scripts/wine-env.sh
 . "$here/../../../scripts/wine-env.sh"
@@ -83,4 +85,14 @@ expect_lines "$work/report.txt" "DSP EEPROM read 1: failed \(.*" \
   "Channel decoder registers put back: yes" "Result: FAILED"
 ! grep -q "DSP EEPROM read 2" "$work/report.txt" || fail "read on after a failure"
 [ ! -e "$work/failed/dsp-eeprom.bin" ] || fail "a failed DSP read was saved"
-echo "card check: refused, passed and failed as expected"
+# Stopped from outside in the middle of a DSP read: Ctrl+C in its console,
+# the session's end on its hidden window (CardCheckStopped). Wine hands
+# console events only to programs on a terminal, so the test program runs
+# on one of its own; it names its own card.
+xml=$work/stopped.xml
+env -u OSTREL_SIMCARD_DIR OSTREL_CARDCHECK="$(winepath -w "$exe")" \
+  script -qec "wine '$tests' --gtest_filter=CardCheckStopped.* --gtest_output=xml:'$(winepath -w "$xml")'" \
+  /dev/null >"$work/stopped.txt" || true
+grep -q '<testsuites tests="2" failures="0" disabled="0" errors="0"' "$xml" && ! grep -q '<skipped' "$xml" \
+  || fail "stopped from outside: $(cat "$xml" 2>/dev/null || sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/stopped.txt")"
+echo "card check: refused, passed, failed and stopped as expected"

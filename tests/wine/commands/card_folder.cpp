@@ -1,8 +1,10 @@
 #include "card_folder.h"
 
+#include <algorithm>
 #include <sstream>
 
 #include "simcard/card_config.h"
+#include "simcard/card_store.h"
 #include "simcard/com/card_folder.h"
 #include "simcard/transaction_log_file.h"
 
@@ -57,12 +59,20 @@ void CardFolder::SetDsp(const Bytes& image) const {
   WriteWholeFile(folder_ / "dsp.bin", image);
 }
 
+void CardFolder::SetChDec(const Bytes& registers) const {
+  WriteWholeFile(folder_ / simcard::kChDecImageName, registers);
+}
+
 Bytes CardFolder::Board() const {
   return ReadWholeFile(folder_ / "board.bin");
 }
 
 Bytes CardFolder::Dsp() const {
   return ReadWholeFile(folder_ / "dsp.bin");
+}
+
+Bytes CardFolder::ChDec() const {
+  return ReadWholeFile(folder_ / simcard::kChDecImageName);
 }
 
 bool CardFolder::HasLog() const {
@@ -79,6 +89,23 @@ std::vector<LoggedTransaction> CardFolder::Log() const {
 
 std::vector<std::string> CardFolder::ModuleNotes() const {
   return ReadLines(folder_ / simcard::com::kModuleNotesName);
+}
+
+Bytes ChDecAtRest() {
+  Bytes registers = DistinctBytes(256, 69);
+  registers[0x07] = 0x00;  // the mode register of a decoder not switched
+  return registers;
+}
+
+bool IsRestoreAt(const std::vector<LoggedTransaction>& log, std::size_t at) {
+  if (at + 1 >= log.size()) return false;
+  const auto is = [](const LoggedTransaction& t, const char* what) {
+    return t.kind + t.device + t.subaddress == what;
+  };
+  const auto saved = std::find_if(log.rend() - static_cast<std::ptrdiff_t>(at), log.rend(),
+                                  [&](const LoggedTransaction& t) { return is(t, "GET103C"); });
+  return is(log[at], "SET1007") && log[at].data == "00" && is(log[at + 1], "SET103C") &&
+         saved != log.rend() && log[at + 1].data == saved->data;
 }
 
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,

@@ -40,8 +40,11 @@ class CardFolder {
   void SetConfig(const std::string& cardText) const;
   void SetBoard(const Bytes& image) const;
   void SetDsp(const Bytes& image) const;
+  // The channel decoder's 256 registers.
+  void SetChDec(const Bytes& registers) const;
   Bytes Board() const;
   Bytes Dsp() const;
+  Bytes ChDec() const;
 
   bool HasLog() const;
   std::vector<LoggedTransaction> Log() const;
@@ -51,6 +54,15 @@ class CardFolder {
  private:
   TempFolder folder_;
 };
+
+// The channel decoder's registers as a command must leave them: not switched,
+// every other register distinct.
+Bytes ChDecAtRest();
+
+// Whether log[at] and log[at + 1] are the channel decoder's restore: register
+// 0x07 set to normal first, then the six registers written back as the last
+// read of them before found them.
+bool IsRestoreAt(const std::vector<LoggedTransaction>& log, std::size_t at);
 
 // How many transactions of kind went to device (two hex digits).
 std::size_t CountOf(const std::vector<LoggedTransaction>& log, const std::string& kind,

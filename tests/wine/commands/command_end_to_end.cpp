@@ -189,4 +189,30 @@ void CommandEndToEnd::PrintDuration(const std::string& what, const Timing& timin
             << transfer / floorSeconds << ")\n";
 }
 
+namespace {
+
+void CALLBACK KeepAnswer(HWND, UINT, ULONG_PTR answer, LRESULT result) {
+  *reinterpret_cast<std::optional<LRESULT>*>(answer) = result;
+}
+
+}  // namespace
+
+std::optional<LRESULT> SendWhileHeld(HWND window, const simcard::com::RequestHold& hold,
+                                     UINT message, WPARAM wParam, LPARAM lParam) {
+  if (!hold.WaitUntilHeld(kTransferTimeoutMs)) return std::nullopt;
+  std::optional<LRESULT> answer;
+  const BOOL sent = SendMessageCallbackW(window, message, wParam, lParam, &KeepAnswer,
+                                         reinterpret_cast<ULONG_PTR>(&answer));
+  hold.LetGo();
+  // The answer comes back through this thread's queue.
+  if (!sent || !ostrel_ui::WaitUntil([&] {
+        MSG queued;
+        PeekMessageW(&queued, nullptr, 0, 0, PM_NOREMOVE);
+        return answer.has_value();
+      })) {
+    return std::nullopt;
+  }
+  return answer;
+}
+
 }  // namespace ostrel_commands

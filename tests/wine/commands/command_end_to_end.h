@@ -19,6 +19,7 @@
 #include "ostrel_driver.h"
 #include "resource.h"
 #include "support/caller_trace.h"
+#include "simcard/com/request_hold.h"
 #include "support/temp_folder.h"
 
 namespace ostrel_commands {
@@ -102,5 +103,12 @@ class CommandEndToEnd : public testing::Test {
 
   std::size_t notesSeen_ = 0;
 };
+
+// Sent while the card holds a request of the running program, the message
+// waits in the program's queue until the card has let the request go, and is
+// handled where the program next looks at its queue. The answer; nothing
+// when the card did not hold a request in time or no answer came.
+std::optional<LRESULT> SendWhileHeld(HWND window, const simcard::com::RequestHold& hold,
+                                     UINT message, WPARAM wParam = 0, LPARAM lParam = 0);
 
 }  // namespace ostrel_commands

@@ -25,6 +25,9 @@ constexpr wchar_t kDspReading[] = L"Reading from DSP-EEPROM...";
 constexpr wchar_t kDspStored[] = L"DSP EEPROM content successfully stored to file!";
 constexpr wchar_t kCardInUse[] =
     L"Another Ostrel is using the card. Try again when it has finished.";
+constexpr wchar_t kCutOff[] =
+    L"The last command on the card was cut off, and the card may not have been put back. "
+    L"Restart the PC, then try again.";
 
 // Wine loads its own built-in DLLs first unless told otherwise, per program.
 class NativeDllsFirst {
@@ -55,27 +58,22 @@ class OnThePc : public CommandEndToEnd {
     }
     return answer != 0;
   }
-  // Asked while the card holds a request of the running command, the
-  // question waits in the program's queue until the card has let the
-  // request go, and is answered where the program next looks at its queue.
-  std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
-    if (!hold.WaitUntilHeld(kTransferTimeoutMs)) return std::nullopt;
-    std::optional<LRESULT> answer;
-    const BOOL sent = SendMessageCallbackW(Dialog(), WM_QUERYENDSESSION, 0, 0, &KeepAnswer,
-                                           reinterpret_cast<ULONG_PTR>(&answer));
-    hold.LetGo();
-    // The answer comes back through this thread's queue.
-    if (!sent || !WaitUntil([&] {
-          MSG message;
-          PeekMessageW(&message, nullptr, 0, 0, PM_NOREMOVE);
-          return answer.has_value();
-        })) {
+  // Windows ending the session as at a log-off, once the program has agreed
+  // to it: WM_ENDSESSION with ending as its wParam. How long the program
+  // took to handle it; nothing when it did not answer.
+  std::optional<ULONGLONG> EndSession(bool ending) const {
+    const ULONGLONG start = GetTickCount64();
+    DWORD_PTR answer = 0;
+    if (!SendMessageTimeoutW(Dialog(), WM_ENDSESSION, ending ? TRUE : FALSE, ENDSESSION_LOGOFF,
+                             SMTO_NORMAL, 5000, &answer)) {
       return std::nullopt;
     }
-    return *answer != 0;
+    return GetTickCount64() - start;
   }
-  static void CALLBACK KeepAnswer(HWND, UINT, ULONG_PTR answer, LRESULT result) {
-    *reinterpret_cast<std::optional<LRESULT>*>(answer) = result;
+  std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
+    const std::optional<LRESULT> answer = SendWhileHeld(Dialog(), hold, WM_QUERYENDSESSION);
+    if (!answer) return std::nullopt;
+    return *answer != 0;
   }
   std::size_t RequestsOf(const OstrelProcess& process) const {
     std::size_t count = 0;
@@ -170,7 +168,7 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
   EXPECT_EQ(AgreesToEndSession(), true) << "after a board save";
 }
 
-TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
+TEST_F(OnThePc, NoShutdownDuringABoardWriteAndAKilledOstrelsCutIsToldOnce) {
   card_.SetBoard(Bytes(256, 0xFF));
   const Bytes image = DistinctBytes(256, 65);
   WriteWholeFile(files_ / "image.bin", image);
@@ -204,11 +202,123 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndTheCardIsFreeAfterAKilledOstrel) {
   EXPECT_EQ(WaitForSingleObject(lock.Get(), 0), static_cast<DWORD>(WAIT_TIMEOUT)) << "held";
   program_.reset();
 
+  // The next command is told, and touches nothing; the one after it takes
+  // the lock as usual.
   ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_TRUE(SaveTo(files_ / "board.bin"));
+  AnswerBox(L"Ostrel", kCutOff, BoxIcon::Stop);
+  ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
+  EXPECT_TRUE(WaitForCommandsEnabled());
+  EXPECT_FALSE(std::filesystem::exists(files_ / "board.bin"));
+  EXPECT_EQ(RequestsOf(*program_), 0u);
   ASSERT_TRUE(SaveTo(files_ / "board.bin"));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(files_ / "board.bin"), image);
   EXPECT_EQ(RequestsOf(*program_), 32u);
+}
+
+// A log-off while a failure box waits: Windows asks, is told yes, ends the
+// session and then ends the program. By then the channel decoder is back,
+// the connection closed and the command's own files gone.
+TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
+  struct LogOff {
+    const char* what;
+    bool dsp;
+    bool save;
+    std::wstring box;
+    std::size_t requests;  // the failed one last but for the restore
+  };
+  const LogOff logOffs[] = {
+      {"DSP save", true, true, L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5},
+      {"DSP write", true, false, L"ReadEEPROM: I2C-write to DSP EEPROM failed (page 1)!", 5},
+      {"board save of a new file", false, true, L"ReadEEPROM: I2C-read to Board EEPROM failed", 2},
+  };
+  for (const LogOff& l : logOffs) {
+    SCOPED_TRACE(l.what);
+    card_.SetChDec(ChDecAtRest());
+    card_.SetConfig("fail_transaction=" + std::to_string(l.requests) + "\n");
+    const std::filesystem::path file = files_ / (std::string(l.what) + ".bin");
+    const Bytes before = l.save ? DistinctBytes(100, 70) : DspImage(145, 0);
+    if (l.dsp || !l.save) WriteWholeFile(file, before);  // the board save's file is new
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    if (l.dsp) {
+      ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+    }
+    ASSERT_TRUE(l.save ? SaveTo(file) : WriteFrom(file));
+    const std::optional<ostrel_ui::MessageBoxSeen> box =
+        ostrel_ui::WaitForMessageBox(*program_, L"Ostrel", kTransferTimeoutMs);
+    ASSERT_TRUE(box);
+    EXPECT_EQ(box->text, l.box);
+
+    EXPECT_EQ(AgreesToEndSession(), true);
+    const std::optional<ULONGLONG> handled = EndSession(true);
+    ASSERT_TRUE(handled) << "no answer to WM_ENDSESSION";
+    std::printf("duration: session end handled in %llu ms (%s)\n", *handled, l.what);
+    ExpectCardReleasedEverything(1);
+    program_.reset();  // ended by the system, the box still open
+
+    const std::vector<LoggedTransaction> log = card_.Log();
+    ASSERT_EQ(log.size(), l.requests + (l.dsp ? 2 : 0));
+    EXPECT_NE(log[l.requests - 1].result, "ok") << "the failed request";
+    EXPECT_EQ(IsRestoreAt(log, l.requests), l.dsp);
+    EXPECT_EQ(card_.ChDec(), ChDecAtRest()) << "the registers are back";
+    if (l.dsp || !l.save) {
+      EXPECT_EQ(ReadWholeFile(file), before);
+      EXPECT_EQ(files_.Names(), std::vector<std::string>{file.filename().string()});
+    } else {
+      EXPECT_EQ(files_.Names(), std::vector<std::string>{});
+    }
+    std::filesystem::remove(file);
+    std::filesystem::remove(card_.Path() / "log.txt");
+  }
+}
+
+// The session's end cancelled (wParam FALSE): the command goes on exactly as
+// it would have, and restores the channel decoder once.
+TEST_F(OnThePc, ACancelledLogOffChangesNothing) {
+  card_.SetChDec(ChDecAtRest());
+  card_.SetConfig("fail_transaction=5\n");
+  const Bytes before = DistinctBytes(100, 71);
+  WriteWholeFile(files_ / "dsp.bin", before);
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+  ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
+  ASSERT_TRUE(ostrel_ui::WaitForMessageBox(*program_, L"Ostrel", kTransferTimeoutMs));
+  EXPECT_EQ(AgreesToEndSession(), true);
+  ASSERT_TRUE(EndSession(false));
+  AnswerBox(L"Ostrel", L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", BoxIcon::Stop);
+  ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
+  EXPECT_TRUE(WaitForProgress(0)) << Progress();
+  EXPECT_TRUE(WaitForCommandsEnabled());
+  EXPECT_EQ(card_.Log().size(), 5u + 2u) << "one restore";
+  EXPECT_TRUE(IsRestoreAt(card_.Log(), 5));
+  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
+  EXPECT_EQ(ReadWholeFile(files_ / "dsp.bin"), before);
+  EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
+  EXPECT_EQ(AgreesToEndSession(), true);
+}
+
+// Forced, the session may end in the middle of the transfer too: the
+// request under way is finished, the channel decoder restored right after
+// it, and nothing more is sent.
+TEST_F(OnThePc, AForcedLogOffDuringADspWriteRestoresTheChannelDecoderAtOnce) {
+  card_.SetChDec(ChDecAtRest());
+  const simcard::com::RequestHold hold;
+  card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=50\n");
+  WriteWholeFile(files_ / "image.bin", DspImage(2000, 0));  // 63 pages
+  ASSERT_NO_FATAL_FAILURE(StartProgram());
+  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+  ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
+  ASSERT_TRUE(SendWhileHeld(Dialog(), hold, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF));
+  program_.reset();
+
+  const std::vector<LoggedTransaction> log = card_.Log();
+  ASSERT_EQ(log.size(), 50u + 2u);
+  EXPECT_EQ(log[49].kind + log[49].device, "SETA2") << "a page, held";
+  EXPECT_TRUE(IsRestoreAt(log, 50));
+  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
+  EXPECT_EQ(files_.Names(), std::vector<std::string>{"image.bin"});
 }
 
 TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {
@@ -266,9 +376,7 @@ TEST_F(OnThePc, TheSessionMayEndWhileAFailureBoxWaitsAndTheCommandEndsAsBeforeAf
   EXPECT_EQ(files_.Names(), std::vector<std::string>{});
   const std::vector<LoggedTransaction> log = card_.Log();
   ASSERT_EQ(log.size(), 106u);
-  EXPECT_EQ(log[104].kind + log[104].device + log[104].subaddress + log[104].data, "SET100700");
-  EXPECT_EQ(log[105].kind + log[105].device + log[105].subaddress, "SET103C");
-  EXPECT_EQ(log[105].data, log[0].data);
+  EXPECT_TRUE(IsRestoreAt(log, 104));
   EXPECT_EQ(AgreesToEndSession(), true);
 }
 

@@ -40,10 +40,10 @@ TEST_F(FileServices, OnlyTheEmptyFileTheCheckCreatedIsRemovedAsCreated) {
   std::optional<FileIdentity> created;
   ASSERT_EQ(files->ProbeWritable(path, created), FileOutcome::Done);
   WriteWholeFile(path, {5});
-  EXPECT_EQ(files->RemoveCreated(path, created.value()), FileOutcome::Done);
+  EXPECT_EQ(files->RemoveIfStillCreated(path, created.value()), FileOutcome::Done);
   EXPECT_EQ(ReadWholeFile(path), Bytes{5}) << "no longer empty: left alone";
   WriteWholeFile(path, {});
-  EXPECT_EQ(files->RemoveCreated(path, created.value()), FileOutcome::Done);
+  EXPECT_EQ(files->RemoveIfStillCreated(path, created.value()), FileOutcome::Done);
   EXPECT_FALSE(std::filesystem::exists(path));
 }
 
@@ -117,7 +117,7 @@ TEST_F(FileServices, ExtendedLengthNamesBeyondMaxPathWorkAsGiven) {
     EXPECT_EQ(file->Read(read), 2u);
   }
   EXPECT_EQ(read, (Bytes{4, 2, 0, 0}));
-  EXPECT_EQ(files->RemoveCreated(target, *created), FileOutcome::Done);
+  EXPECT_EQ(files->RemoveIfStillCreated(target, *created), FileOutcome::Done);
   EXPECT_TRUE(files->OpenForReading(target)) << "another file stands there now";
   EXPECT_EQ(files->Remove(target), FileOutcome::Done);
   EXPECT_EQ(files->Remove(temp), FileOutcome::Failed);

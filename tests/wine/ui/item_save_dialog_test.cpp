@@ -39,7 +39,7 @@ TEST(ItemSaveDialog, TheDriverTypesTheNameAndSaves) {
   const std::filesystem::path result = folder / "result.txt";
   const std::filesystem::path chosen = folder / "image.bin";
   const OstrelProcess program((simcard::com::ProgramFolder() / L"item_save_dialog.exe").wstring(),
-                              {result.wstring()});
+                              L"\"" + result.wstring() + L"\"", {}, nullptr);
 
   ASSERT_TRUE(AnswerFileDialog(program, L"Save As", chosen.wstring()));
   ASSERT_TRUE(program.WaitForExit());

@@ -160,7 +160,9 @@ std::wstring OstrelExePath() {
 
 OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
                              const std::wstring& exe) {
-  Start(exe, L"\"" + exe + L"\"", EnvironmentWith(extraEnvironment));
+  STARTUPINFOW startup{};
+  startup.cb = sizeof startup;
+  if (!Start(exe, L"\"" + exe + L"\"", extraEnvironment, startup, false)) return;
   WaitUntil([this] {
     for (HWND window : TopLevelWindowsOf(id_)) {
       if (Text(window) == L"Ostrel" && ClassName(window) == L"#32770") {
@@ -172,24 +174,31 @@ OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
   });
 }
 
-OstrelProcess::OstrelProcess(const std::wstring& exe, const std::vector<std::wstring>& arguments) {
-  std::wstring commandLine = L"\"" + exe + L"\"";
-  for (const std::wstring& argument : arguments) commandLine += L" \"" + argument + L"\"";
-  Start(exe, commandLine, EnvironmentWith({}));
-}
-
-void OstrelProcess::Start(const std::wstring& exe, std::wstring commandLine,
-                          std::wstring environment) {
+OstrelProcess::OstrelProcess(const std::wstring& exe, const std::wstring& arguments,
+                             const std::vector<std::wstring>& extraEnvironment, HANDLE input) {
   STARTUPINFOW startup{};
   startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESTDHANDLES;
+  startup.hStdInput = input;
+  startup.hStdOutput = GetStdHandle(STD_OUTPUT_HANDLE);
+  startup.hStdError = GetStdHandle(STD_ERROR_HANDLE);
+  Start(exe, L"\"" + exe + L"\" " + arguments, extraEnvironment, startup, true);
+}
+
+bool OstrelProcess::Start(const std::wstring& exe, std::wstring commandLine,
+                          const std::vector<std::wstring>& extraEnvironment, STARTUPINFOW& startup,
+                          bool inheritHandles) {
+  std::wstring environment = EnvironmentWith(extraEnvironment);
   PROCESS_INFORMATION info{};
-  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                      CREATE_UNICODE_ENVIRONMENT, environment.data(), nullptr, &startup, &info)) {
-    return;
+  if (!CreateProcessW(exe.c_str(), commandLine.data(), nullptr, nullptr,
+                      inheritHandles ? TRUE : FALSE, CREATE_UNICODE_ENVIRONMENT, environment.data(),
+                      nullptr, &startup, &info)) {
+    return false;
   }
   process_ = Win32Handle(info.hProcess);
   thread_ = Win32Handle(info.hThread);
   id_ = info.dwProcessId;
+  return true;
 }
 
 OstrelProcess::~OstrelProcess() {
@@ -217,6 +226,16 @@ std::vector<HWND> OstrelProcess::OtherWindows() const {
     if (window != main_) others.push_back(window);
   }
   return others;
+}
+
+HWND OstrelProcess::WindowOfClass(const std::wstring& className) const {
+  for (HWND window = FindWindowExW(nullptr, nullptr, className.c_str(), nullptr); window != nullptr;
+       window = FindWindowExW(nullptr, window, className.c_str(), nullptr)) {
+    DWORD owner = 0;
+    GetWindowThreadProcessId(window, &owner);
+    if (owner == id_) return window;
+  }
+  return nullptr;
 }
 
 HWND OstrelProcess::WaitForWindow(const std::wstring& caption, DWORD timeoutMs) const {

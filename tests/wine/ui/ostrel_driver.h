@@ -32,9 +32,12 @@ class OstrelProcess {
   // ("NAME=value") are added to the test's own environment.
   explicit OstrelProcess(const std::vector<std::wstring>& extraEnvironment = {},
                          const std::wstring& exe = OstrelExePath());
-  // Another program of the tests, started with arguments; it has no main
-  // window to wait for.
-  OstrelProcess(const std::wstring& exe, const std::vector<std::wstring>& arguments);
+  // Another program of the kit (the card check, the item-based save
+  // dialog), started with arguments and no main window to wait for; a
+  // console program runs in this program's console, its standard input read
+  // from input.
+  OstrelProcess(const std::wstring& exe, const std::wstring& arguments,
+                const std::vector<std::wstring>& extraEnvironment, HANDLE input);
   ~OstrelProcess();
   OstrelProcess(const OstrelProcess&) = delete;
   OstrelProcess& operator=(const OstrelProcess&) = delete;
@@ -51,9 +54,13 @@ class OstrelProcess {
   HWND WaitForWindow(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
   // The visible top-level windows of this process other than the main window.
   std::vector<HWND> OtherWindows() const;
+  // Its top-level window of the class, shown or not; null when there is none.
+  HWND WindowOfClass(const std::wstring& className) const;
 
  private:
-  void Start(const std::wstring& exe, std::wstring commandLine, std::wstring environment);
+  bool Start(const std::wstring& exe, std::wstring commandLine,
+             const std::vector<std::wstring>& extraEnvironment, STARTUPINFOW& startup,
+             bool inheritHandles);
 
   Win32Handle process_;
   Win32Handle thread_;
