@@ -114,12 +114,14 @@ Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scop
 
 // The session's end: the run stops, putBack puts back what it changed and
 // the results are written, all before the handler returns, since Windows
-// may end the kit right after.
+// may end the kit right after (or, past its patience, during it: the
+// results say so first).
 SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, std::function<void()> putBack) {
   return SessionEndWindow({[] { return true; },
                            [&stop, &report, putBack] {
                              stop.EndSession();
                              report.Say(kSessionEnds);
+                             report.Write();
                              putBack();
                              report.Write();
                            }});

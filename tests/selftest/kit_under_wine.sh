@@ -11,7 +11,7 @@
 # Ctrl+C, and killed with a link planted in the run's folder, which the
 # next run (/user, which Wine's device enumerator does not list) reports
 # and clears; then /card, the read-only check, against the virtual card
-# registered here. With --win64, in a 64-bit prefix as on 64-bit Windows:
+# registered here, to its end and stopped with Ctrl+C. With --win64, in a 64-bit prefix as on 64-bit Windows:
 # /quick only.
 set -euo pipefail
 
@@ -69,6 +69,7 @@ kit_command() {
      "${kit_env[@]}" "$@" <"$kit_input") 2>/dev/null | tr -d '\r' >"$work/$name.out"
   status=${PIPESTATUS[0]}
   set -e
+  echo "$status" >"$work/$name.status"  # for a run in the background
 }
 
 # run_kit NAME ARGUMENT...: selftest.cmd ARGUMENT..., to its end (and the
@@ -83,18 +84,31 @@ run_kit() {
   cat "$work/$name.out"
 }
 
+# running PROGRAM: whether a program of this kit is running, its arguments
+# matching PROGRAM (a pattern).
+running() { pgrep -f "$(basename "$work").kit.$1" >/dev/null; }
+
 # start_kit NAME COMMAND...: COMMAND in the background until a group of
-# tests has started; $kit_pid waits for it.
+# tests runs; $kit_pid waits for it.
 start_kit() {
   rm -rf "$work/kit/selftest-xml"
   kit_command "$@" &
   kit_pid=$!
   local _
   for _ in $(seq 600); do
-    compgen -G "$work/kit/selftest-xml/*.log" >/dev/null && return 0
+    running '[a-z_]*_tests.exe --gtest_filter' && return 0
     sleep 0.1
   done
   fail "$1: no group of tests started"
+}
+
+# finish_kit NAME: waits for the run start_kit started, and the prefix's
+# server unless kept, and shows what it printed.
+finish_kit() {
+  wait "$kit_pid" || true
+  $server_kept || wineserver -w
+  echo "--- $1 (exit code $(cat "$work/$1.status"))"
+  sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/$1.out"
 }
 
 last_line() { grep -v '^$' "$work/$1.out" | tail -1; }
@@ -139,8 +153,7 @@ fi
 # then ends the kit; everything must be back before it is ended.
 start_kit session-end wine cmd /c selftest.cmd /quick
 wine wineboot --end-session
-wait "$kit_pid" || true
-wineserver -w
+finish_kit session-end
 grep -qx "Interrupted: the session is ending." "$work/session-end.out" \
   || fail "the session's end was not heard: $(cat "$work/session-end.out")"
 expect_results "Interrupted: the session is ending."
@@ -155,9 +168,8 @@ kit_input=$work/keys
 start_kit ctrl-c script -qfc "wine selftest-runner.exe /quick" /dev/null
 kit_input=/dev/null
 printf '\003' >&3
-wait "$kit_pid" || true
+finish_kit ctrl-c
 exec 3>&-
-wineserver -w
 for line in "Interrupted: the remaining groups did not run." \
             "The registry and the temporary folder are as before the run."; do
   grep -qF "$line" "$work/ctrl-c.out" || fail "Ctrl+C: no line \"$line\": $(cat "$work/ctrl-c.out")"
@@ -177,7 +189,7 @@ mkdir "$work/outside"
 echo "not the kit's" >"$work/outside/keep.txt"
 ln -s "$work/outside" "$killed_folder/link"
 wine taskkill /f /im selftest-runner.exe >/dev/null
-wait "$kit_pid" || true
+finish_kit killed
 card_key="HKLM\\Software\\Classes\\CLSID\\$card"
 wine reg query "$card_key" /v "Ostrel self-test run" /reg:32 >/dev/null 2>&1 \
   || fail "the killed run's keys carry no mark"
@@ -220,6 +232,34 @@ expect_results "Mode: /card, the read-only check of the card" "Card: the VIRTUAL
 cmp -s "$work/kit/board-eeprom.bin" "$card/board.bin" || fail "/card's board-eeprom.bin"
 cmp -s "$work/kit/dsp-eeprom.bin" "$card/dsp.bin" || fail "/card's dsp-eeprom.bin"
 ! grep -Eq ' (SET|BAD) dev=A[02] ' "$card/log.txt" || fail "/card wrote to an EEPROM"
+# ... and stopped with Ctrl+C in the middle of a DSP read: the kit leaves it
+# to the check, which puts the card back and says so, waits for it, keeps
+# its report and ends with its code (3). The runner is the terminal's
+# program, as for Ctrl+C above.
+rm "$card/log.txt"
+exec 3<>"$work/keys"
+kit_input=$work/keys kit_env=(OSTREL_SIMCARD_DIR="$(winepath -w "$card")")
+# Enter comes as a terminal sends it, not turned into a line feed: typed
+# once the check runs, long after stty.
+kit_command card-stopped script -qefc "stty -icrnl; exec wine selftest-runner.exe /card" /dev/null &
+kit_pid=$!
+for _ in $(seq 600); do
+  running 'cardcheck.exe' && break
+  sleep 0.1
+done
+printf 'yes\r' >&3
+for _ in $(seq 600); do
+  grep -q ' GET dev=A2 ' "$card/log.txt" 2>/dev/null && break
+  sleep 0.1
+done
+printf '\003' >&3
+finish_kit card-stopped
+exec 3>&-
+kit_input=/dev/null kit_env=()
+status=$(cat "$work/card-stopped.status")
+[ "$status" -eq 3 ] || fail "/card stopped ended with $status: $(cat "$work/card-stopped.out")"
+expect_results "Interrupted: the check was stopped before its end; the channel decoder was put back."
+[ "$(grep -c ' SET dev=10 sub=07 ' "$card/log.txt")" = 2 ] || fail "/card stopped: no restore"
 wine regsvr32 /u /s "$(winepath -w "$work/kit/simcard_com.dll")"
 wineserver -w
 
