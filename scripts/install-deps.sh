@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building, testing and packaging Ostrel needs on Debian 12
 # (and, untried, Ubuntu 24.04): the MinGW-w64 cross compilers, 32-bit Wine
-# and its fonts, Xvfb, GoogleTest sources, the native toolchain with the
+# and its fonts, 64-bit Wine (the self-test kit is tried in a 64-bit prefix
+# too, as on 64-bit Windows), Xvfb, GoogleTest sources, the native toolchain with the
 # sanitizer and fuzzer runtimes of its clang, git and Python, and what signs
 # and proves a release: osslsigncode, openssl, and SoftHSM2 with OpenSSL's
 # PKCS#11 engine (the tests' stand-in for a hardware token).
@@ -11,7 +12,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ clang clang-format clang-tidy cppcheck
   googletest g++-mingw-w64-i686-posix binutils-mingw-w64-i686 mingw-w64-i686-dev
-  wine wine32:i386 fonts-wine xvfb xauth x11-utils imagemagick python3 git
+  wine wine32:i386 wine64 fonts-wine xvfb xauth x11-utils imagemagick python3 git
   osslsigncode openssl softhsm2 libengine-pkcs11-openssl
 )
 

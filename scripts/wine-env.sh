@@ -8,7 +8,9 @@
 # UTF-8 locale already chosen (and installed) is kept; anything else gets
 # C.UTF-8, which every Debian and Ubuntu has.
 
-export WINEARCH=win32 WINEDLLOVERRIDES="mscoree,mshtml="
+# 32-bit prefixes, but where OSTREL_WINEARCH=win64 asks for a 64-bit one (the
+# self-test kit is tried as on 64-bit Windows too; wine64 must be installed).
+export WINEARCH=${OSTREL_WINEARCH:-win32} WINEDLLOVERRIDES="mscoree,mshtml="
 export WINEDEBUG=${WINEDEBUG:--all}
 
 if [ "$(locale charmap 2>/dev/null)" != "UTF-8" ]; then

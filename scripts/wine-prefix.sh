@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Usage: wine-prefix.sh PREFIX [DLL]
-# Creates a throwaway 32-bit Wine prefix at PREFIX (once; later runs reuse it)
+# Creates a throwaway 32-bit Wine prefix at PREFIX (64-bit with
+# OSTREL_WINEARCH=win64; once, later runs reuse it)
 # and, given the simulated card's COM server DLL, registers the card in it as
 # the capture device "713x BDA Analog Capture". On every run it also fits the
 # prefix to the display it is used on (see below).

@@ -7,10 +7,11 @@ rem   selftest.cmd /machine   for the whole machine (administrator)
 rem   selftest.cmd /quick     a few groups of tests only
 rem   selftest.cmd /card      read-only check of a real card
 rem The work is done by selftest-runner.exe (which also keeps a double-clicked
-rem window open at the end); this file only starts it from the kit's folder.
+rem window open at the end); this file only starts it, by its full path (a PC
+rem may not look in the current folder for programs), from the kit's folder.
 setlocal
 pushd "%~dp0"
-selftest-runner.exe %*
+"%~dp0selftest-runner.exe" %*
 set status=%errorlevel%
 popd
 exit /b %status%

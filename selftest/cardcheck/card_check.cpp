@@ -13,14 +13,13 @@
 #include "common/undoable_connector.h"
 #include "common/win32_text.h"
 #include "device/filter_connection.h"
+#include "simcard/com/guid_text.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace {
 
 std::string GuidText(const GUID& guid) {
-  std::array<wchar_t, 40> text{};
-  StringFromGUID2(guid, text.data(), static_cast<int>(text.size()));
-  return ToNarrow(text.data(), NarrowEncoding::Utf8);
+  return ToNarrow(simcard::com::GuidText(guid), NarrowEncoding::Utf8);
 }
 
 std::string Hex(std::span<const std::uint8_t> bytes) {

@@ -1,10 +1,9 @@
 #include "check_report.h"
 
-#include <cstdio>
+#include "selftest/console/console_text.h"
 
 void CheckReport::Line(const std::string& text) {
-  std::printf("%s\n", text.c_str());
-  std::fflush(stdout);
+  selftest::Print(text);
   lines_.push_back(text);
 }
 

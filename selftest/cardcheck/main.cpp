@@ -10,7 +10,6 @@
 #include <windows.h>
 #include <objbase.h>
 
-#include <cstdio>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -20,6 +19,7 @@
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
+#include "selftest/console/console_text.h"
 #include "commands/command_view.h"
 #include "machine/machine_card_lock.h"
 #include "machine/system_power_guard.h"
@@ -33,12 +33,11 @@ constexpr int kRefused = 2;
 constexpr int kInterrupted = 3;
 
 bool OperatorAgrees(const FilePath& folder) {
-  std::printf("%s", ConsentRequest(folder).c_str());
-  std::fflush(stdout);
+  selftest::WriteText(STD_OUTPUT_HANDLE, ConsentRequest(folder));
   std::string answer;
   std::getline(std::cin, answer);
   // A piped answer is not echoed: the report goes on on a line of its own.
-  std::printf("\n");
+  selftest::Print("");
   if (!answer.empty() && answer.back() == '\r') answer.pop_back();
   return answer == "yes";
 }
@@ -49,7 +48,7 @@ int Run(const FilePath& folder) {
   report.Line("Ostrel's card check, version " OSTREL_VERSION_TEXT);
   if (!found) return kFailed;
   if (!OperatorAgrees(folder)) {
-    std::printf("Nothing was done.\n");
+    selftest::Print("Nothing was done.");
     return kRefused;
   }
   report.Line("The operator typed yes.");
@@ -90,7 +89,7 @@ int Run(const FilePath& folder) {
 int wmain(int argc, wchar_t** argv) {
   RestrictDllSearchToSystemFolder();
   if (argc != 2) {
-    std::fprintf(stderr, "usage: cardcheck OUTDIR\n");
+    selftest::WriteText(STD_ERROR_HANDLE, "usage: cardcheck OUTDIR\r\n");
     return kFailed;
   }
   if (FAILED(CoInitialize(nullptr))) return kFailed;

@@ -11,33 +11,15 @@ namespace selftest {
 
 using simcard::com::RegistrationScope;
 
-CardRegistration::CardRegistration(const std::filesystem::path& dll, RegistrationScope scope)
-    : dll_(dll), scope_(scope), result_(Call(true)) {}
+// Linked in rather than loaded from the kit's DLL: no code of the kit's
+// folder runs in the runner, which may run as an administrator.
+CardRegistration::CardRegistration(const std::filesystem::path& dll, RegistrationScope scope,
+                                   const std::wstring& runMark)
+    : scope_(scope),
+      result_(simcard::com::RegisterSimCardForKitRun(dll.wstring(), scope, runMark)) {}
 
 CardRegistration::~CardRegistration() {
-  Call(false);
-}
-
-HRESULT CardRegistration::Call(bool install) const {
-  const HMODULE module = LoadLibraryExW(dll_.c_str(), nullptr, LOAD_WITH_ALTERED_SEARCH_PATH);
-  if (module == nullptr) return HRESULT_FROM_WIN32(GetLastError());
-  const auto find = [&](const char* name) {
-    return reinterpret_cast<void*>(GetProcAddress(module, name));
-  };
-  HRESULT result = E_NOTIMPL;
-  if (scope_ == RegistrationScope::kUser) {
-    using DllInstall = HRESULT(STDAPICALLTYPE*)(BOOL, LPCWSTR);
-    if (const auto call = reinterpret_cast<DllInstall>(find("DllInstall"))) {
-      result = call(install ? TRUE : FALSE, L"user");
-    }
-  } else {
-    using DllRegister = HRESULT(STDAPICALLTYPE*)();
-    const auto call =
-        reinterpret_cast<DllRegister>(find(install ? "DllRegisterServer" : "DllUnregisterServer"));
-    if (call != nullptr) result = call();
-  }
-  FreeLibrary(module);
-  return result;
+  simcard::com::UnregisterSimCard(scope_);
 }
 
 bool EnumeratorListsVirtualCard() {

@@ -1,12 +1,14 @@
 #pragma once
 
-// The virtual card registered through its own DLL's entry points, as
-// regsvr32 (per machine) or regsvr32 /n /i:user (per user) registers it
-// (Windows only).
+// The virtual card registered for one run of the kit (Windows only): in the
+// user's or the machine's own classes, its keys volatile and marked with the
+// run, so that a run that is killed leaves nothing past the next log-off or
+// restart, and the next run knows the keys for an earlier run's.
 
 #include <windows.h>
 
 #include <filesystem>
+#include <string>
 
 #include "simcard/com/registration.h"
 
@@ -14,8 +16,10 @@ namespace selftest {
 
 class CardRegistration {
  public:
-  CardRegistration(const std::filesystem::path& dll, simcard::com::RegistrationScope scope);
-  // Unregisters the card the same way.
+  // Registers dll in scope, marked with runMark.
+  CardRegistration(const std::filesystem::path& dll, simcard::com::RegistrationScope scope,
+                   const std::wstring& runMark);
+  // Unregisters the card again.
   ~CardRegistration();
   CardRegistration(const CardRegistration&) = delete;
   CardRegistration& operator=(const CardRegistration&) = delete;
@@ -23,9 +27,6 @@ class CardRegistration {
   HRESULT Result() const { return result_; }
 
  private:
-  HRESULT Call(bool install) const;
-
-  std::filesystem::path dll_;
   simcard::com::RegistrationScope scope_;
   HRESULT result_;
 };

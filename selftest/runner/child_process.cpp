@@ -31,7 +31,8 @@ Win32Handle KillOnCloseJob() {
 }  // namespace
 
 ChildEnd RunChild(const std::filesystem::path& program, const std::vector<std::wstring>& arguments,
-                  const std::optional<std::filesystem::path>& outputFile, DWORD timeoutMs) {
+                  const std::optional<std::filesystem::path>& outputFile, DWORD timeoutMs,
+                  RunStop& stop, OnStop onStop) {
   std::wstring commandLine = Quoted(program.wstring());
   for (const std::wstring& argument : arguments) commandLine += L" " + Quoted(argument);
 
@@ -68,8 +69,15 @@ ChildEnd RunChild(const std::filesystem::path& program, const std::vector<std::w
   ResumeThread(thread.Get());
 
   ChildEnd end{.started = true};
-  if (WaitForSingleObject(process.Get(), timeoutMs) != WAIT_OBJECT_0) {
-    end.timedOut = true;
+  const bool endAtOnce = onStop == OnStop::kEndAtOnce;
+  RunStop::Waited waited = stop.WaitFor(process.Get(), timeoutMs, true, endAtOnce);
+  if (waited == RunStop::Waited::kStopped) {
+    end.stopped = true;
+    if (!endAtOnce) waited = stop.WaitFor(process.Get(), kLetFinishMs, false, false);
+  }
+  if (waited != RunStop::Waited::kDone) {
+    end.timedOut = !end.stopped;
+    end.ended = true;
     TerminateProcess(process.Get(), ERROR_TIMEOUT);
     WaitForSingleObject(process.Get(), INFINITE);
   }

@@ -4,42 +4,56 @@
 
 #include <string>
 
+#include "selftest/console/console_text.h"
 #include "simcard/com/capture_identifiers.h"
-#include "simcard/com/registration.h"
+#include "simcard/com/guid_text.h"
+#include "simcard/com/registry_key.h"
+#include "simcard/com/set_aside_capture_entries.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace selftest {
 
-// The user's own keys first: on Windows HKCR shows the user's class keys.
 std::vector<GuardedKey> GuardRegistry(bool underWine) {
-  const std::wstring card = simcard::com::GuidText(simcard::com::kClsidSimCard);
-  const std::wstring category = simcard::com::GuidText(simcard::com::kCaptureCategory);
+  using simcard::com::GuidText;
+  const std::wstring card = L"Software\\Classes\\CLSID\\" + GuidText(simcard::com::kClsidSimCard);
+  const std::wstring category =
+      L"Software\\Classes\\CLSID\\" + GuidText(simcard::com::kCaptureCategory);
   std::vector<GuardedKey> keys;
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Classes\\CLSID\\" + card);
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Classes\\CLSID\\" + category);
-  keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Ostrel tests");
+  keys.emplace_back(kUserHive, card);
+  // A user's classes rarely hold the category; a registration for the user
+  // makes it.
+  keys.emplace_back(kUserHive, category);
+  // Windows' device enumerator keeps its own list of a category's filters.
+  keys.emplace_back(kUserHive, L"Software\\Microsoft\\ActiveMovie\\devenum");
   if (underWine) {
-    keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Wine\\WineDbg");
-    keys.emplace_back(HKEY_CURRENT_USER, L"HKCU", L"Software\\Wine\\AppDefaults\\ostrel.exe");
+    keys.emplace_back(kUserHive, L"Software\\Wine\\WineDbg");
+    keys.emplace_back(kUserHive, L"Software\\Wine\\AppDefaults\\ostrel.exe");
   }
-  keys.emplace_back(HKEY_CLASSES_ROOT, L"HKCR", L"CLSID\\" + card);
-  keys.emplace_back(HKEY_CLASSES_ROOT, L"HKCR", L"CLSID\\" + category + L"\\Instance");
+  keys.emplace_back(kMachineHive, card);
+  keys.emplace_back(kMachineHive, category + L"\\Instance");
+  keys.emplace_back(kMachineHive, category + L"\\" + simcard::com::kSetAsideInstanceName);
   return keys;
 }
 
 // Wine shows a dialog for a crashed program and waits; Windows does not
-// with the error mode the test programs inherit.
+// with the error mode the test programs inherit. The key is made volatile
+// where it is new, so that not even a killed run leaves it.
 void KeepCrashesQuiet(bool underWine) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   if (!underWine) return;
   const DWORD off = 0;
-  RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg", L"ShowCrashDialog", REG_DWORD,
-                  &off, sizeof off);
+  const auto key = simcard::com::RegistryKey::Create(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg",
+                                                     KEY_SET_VALUE, REG_OPTION_VOLATILE);
+  RegSetValueExW(key.Get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
+                 sizeof off);
 }
 
-bool PutEverythingBack(const std::vector<GuardedKey>& keys, const RunFolder& folder,
-                       Report& report) {
-  bool clean = true;
+bool PutBackKeysAndRemoveRunFolder(const std::vector<GuardedKey>& keys, const RunFolder& folder,
+                                   Report& report) {
+  // Put back where a test keeps them, before the keys are compared: the
+  // entries set aside are the category's own.
+  bool clean = simcard::com::PutBackSetAsideCaptureEntries();
+  if (!clean) report.Say("COULD NOT put back the capture devices a test set aside");
   for (const GuardedKey& key : keys) {
     if (key.Unchanged()) continue;
     const bool putBack = key.PutBack();

@@ -12,16 +12,18 @@
 
 namespace selftest {
 
-// The keys the kit or a test program may change, as found before the run.
+// The keys the kit or a test program may change, as found before the run,
+// each in its own hive.
 std::vector<GuardedKey> GuardRegistry(bool underWine);
 
 // Keeps a crashing test program from waiting on a dialog: the error mode
 // the programs inherit, and under Wine its ShowCrashDialog (a guarded key).
 void KeepCrashesQuiet(bool underWine);
 
-// Puts back every guarded key a test or the kit left changed, removes the
-// run's folder and says so; false when something could not be.
-bool PutEverythingBack(const std::vector<GuardedKey>& keys, const RunFolder& folder,
-                       Report& report);
+// Puts back the capture entries a test program that died left aside, then
+// every guarded key that a test or the kit left changed, removes the run's
+// folder and says so; false when something could not be.
+bool PutBackKeysAndRemoveRunFolder(const std::vector<GuardedKey>& keys, const RunFolder& folder,
+                                   Report& report);
 
 }  // namespace selftest

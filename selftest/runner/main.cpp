@@ -1,22 +1,29 @@
-// The self-test kit's runner, started by selftest.cmd: registers the
-// virtual card, checks that Windows lists it, runs every test program of the
-// kit group by group, writes selftest-results.txt and puts everything back.
-// With /card it runs the read-only check of a real card instead.
+// The self-test kit's runner, started by selftest.cmd: removes what an
+// earlier run left, registers the virtual card, checks that Windows lists
+// it, runs every test program of the kit group by group, writes
+// selftest-results.txt and puts everything back, on every way out. With
+// /card it runs the read-only check of a real card instead.
 
 #include <windows.h>
 
 #include <algorithm>
-#include <atomic>
+#include <exception>
+#include <functional>
 #include <string>
 #include <vector>
 
-#include "card_check.h"
+#include "card_check_launcher.h"
 #include "card_registration.h"
+#include "common/system_library_win32.h"
 #include "double_click.h"
-#include "left_as_found.h"
+#include "earlier_run.h"
+#include "kit_run.h"
+#include "machine/session_end_window.h"
 #include "options.h"
 #include "report.h"
-#include "run_folder.h"
+#include "run_stop.h"
+#include "selftest/console/console_text.h"
+#include "simcard/com/module_path.h"
 #include "system_description.h"
 #include "test_groups.h"
 
@@ -32,47 +39,13 @@ constexpr char kNotListedForUser[] =
 constexpr char kNotListedForMachine[] =
     "the virtual card was registered for the whole machine but Windows' device enumerator does "
     "not list it";
+constexpr char kSessionEnds[] = "Interrupted: the session is ending.";
 
 // Groups of /quick: the request record, the lookup through the system's
 // device enumerator, the program's resources, and the real program refusing
 // files it must not use; a few seconds each.
 constexpr const char* kQuickGroups[] = {"I2CRecord", "FilterLookup", "OstrelResources",
                                         "RefusedFile"};
-
-std::filesystem::path KitFolder() {
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(nullptr, path.data(), static_cast<DWORD>(path.size()));
-    if (length < path.size())
-      return std::filesystem::path(std::wstring(path.data(), length)).parent_path();
-    path.resize(path.size() * 2);
-  }
-}
-
-// Ctrl+C ends the test program that runs; the kit itself stops starting
-// new ones and puts everything back. The system calls the handler on a
-// thread of its own, without any context to hand it: hence the one flag.
-std::atomic<bool>& Interrupted() {
-  static std::atomic<bool> interrupted{false};
-  return interrupted;
-}
-
-BOOL WINAPI OnInterrupt(DWORD event) {
-  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT) return FALSE;
-  Interrupted() = true;
-  return TRUE;
-}
-
-// The tests give the card a folder of their own for each case, under TEMP:
-// the run's folder. They add OSTREL_SIMCARD_DIR to the program's
-// environment, so it must not be set here too.
-void SetTestEnvironment(RegistrationScope scope, const RunFolder& folder) {
-  SetEnvironmentVariableW(L"OSTREL_SELFTEST_REGISTRATION",
-                          scope == RegistrationScope::kUser ? L"user" : L"machine");
-  SetEnvironmentVariableW(L"OSTREL_SIMCARD_DIR", nullptr);
-  SetEnvironmentVariableW(L"TEMP", folder.Temp().c_str());
-  SetEnvironmentVariableW(L"TMP", folder.Temp().c_str());
-}
 
 bool IsQuickGroup(const TestGroup& group) {
   return std::find(std::begin(kQuickGroups), std::end(kQuickGroups), group.suite) !=
@@ -85,104 +58,138 @@ struct Outcome {
   std::string lastLine;
 };
 
+Outcome Failed(Report& report, const std::string& line) {
+  report.Say(line);
+  return {false, line};
+}
+
 // Every group, one line each; the last line counts them.
 Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool quick,
-                 Report& report) {
+                 RunStop& stop, Report& report) {
   const std::filesystem::path xml = kit / "selftest-xml";
   std::error_code ignored;
   std::filesystem::remove_all(xml, ignored);
   std::filesystem::create_directories(xml, ignored);
-  int passed = 0;
-  int failed = 0;
-  for (const TestGroup& group : ListGroups(kit, folder.Path())) {
+  int counts[3] = {};  // by GroupResult::Verdict
+  for (const TestGroup& group : ListGroups(kit, folder.Path(), stop)) {
     if (quick && !IsQuickGroup(group)) continue;
-    if (Interrupted()) {
+    if (stop.Requested()) {
       report.Say("Interrupted: the remaining groups did not run.");
-      ++failed;
       break;
     }
-    const GroupResult result = RunGroup(group, xml);
+    const GroupResult result = RunGroup(group, xml, stop);
     Print(result.Line());
     report.Record(result.Details());
-    ++(result.Passed() ? passed : failed);
+    ++counts[static_cast<int>(result.Result())];
   }
   report.Record("XML results of each group: " + Utf8(xml.wstring()));
-  const std::string counts =
-      std::to_string(passed) + " passed, " + std::to_string(failed) + " failed";
-  report.Record(counts);
-  return {failed == 0, counts};
+  const int failed = counts[static_cast<int>(GroupResult::Verdict::kFailed)];
+  std::string line = std::to_string(counts[static_cast<int>(GroupResult::Verdict::kPassed)]) +
+                     " passed, " + std::to_string(failed) + " failed";
+  if (const int skipped = counts[static_cast<int>(GroupResult::Verdict::kSkipped)]) {
+    line += ", " + std::to_string(skipped) + " skipped";
+  }
+  report.Record(line);
+  return {failed == 0, line};
 }
 
-// Registers the card, checks that Windows lists it, runs the tests and
-// unregisters the card again. The first line answers whether it is listed.
-Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scope,
-                        const RunFolder& folder, bool quick, Report& report) {
-  const CardRegistration registration(kit / "simcard_com.dll", scope);
-  if (FAILED(registration.Result())) {
+// Registers the card, checks that Windows lists it and runs the tests. The
+// first line answers whether it is listed.
+Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scope, KitRun& run,
+                        bool quick, RunStop& stop, Report& report) {
+  if (!run.FolderReady()) return {false, "the kit did not run its tests"};
+  if (const HRESULT registered = run.RegisterCard(kit); FAILED(registered)) {
     char code[16];
-    wsprintfA(code, "0x%08lX", static_cast<unsigned long>(registration.Result()));
-    const std::string line =
-        std::string("the virtual card could not be registered (error ") + code + ")";
-    report.Say(line);
-    return {false, line};
+    wsprintfA(code, "0x%08lX", static_cast<unsigned long>(registered));
+    return Failed(report,
+                  std::string("the virtual card could not be registered (error ") + code + ")");
   }
   if (!EnumeratorListsVirtualCard()) {
-    const std::string line =
-        scope == RegistrationScope::kUser ? kNotListedForUser : kNotListedForMachine;
-    report.Say(line);
-    return {false, line};
+    return Failed(report,
+                  scope == RegistrationScope::kUser ? kNotListedForUser : kNotListedForMachine);
   }
   report.Say("Windows' device enumerator lists the virtual card.");
-  return RunTests(kit, folder, quick, report);
+  return RunTests(kit, run.Folder(), quick, stop, report);
 }
 
-int Run(const Options& options) {
-  const std::filesystem::path kit = KitFolder();
-  Report report(kit / "selftest-results.txt");
-  report.Record("Ostrel self-test kit " OSTREL_VERSION);
-  report.Record(DescribeSystem());
-  if (options.mode == Mode::kCard) {
-    report.Record("Mode: /card, the read-only check of the card");
-    const int status = RunCardCheck(kit, report);
-    Print("Results: " + Utf8(report.ResultsFile().wstring()));
-    if (!report.Write()) Print("COULD NOT write the results file");
-    return status;
-  }
+// The session's end: the run stops, putBack puts back what it changed and
+// the results are written, all before the handler returns, since Windows
+// may end the kit right after (or, past its patience, during it: the
+// results say so first).
+SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, std::function<void()> putBack) {
+  return SessionEndWindow({[] { return true; },
+                           [&stop, &report, putBack] {
+                             stop.EndSession();
+                             report.Say(kSessionEnds);
+                             report.Write();
+                             putBack();
+                             report.Write();
+                           }});
+}
 
+int CheckCard(const std::filesystem::path& kit, RunStop& stop, Report& report) {
+  report.Record("Mode: /card, the read-only check of the card");
+  // The check puts the card back on the session's end itself.
+  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [] {});
+  const int status = LaunchCardCheck(kit, report, stop);
+  Print("Results: " + Utf8(report.ResultsFile().wstring()));
+  if (!report.Write()) Print("COULD NOT write the results file");
+  return status;
+}
+
+int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunStop& stop,
+                 Report& report) {
   const bool underWine = !WineVersion().empty();
   const RegistrationScope scope =
       options.mode == Mode::kUser || (options.mode == Mode::kAutomatic && !IsAdministrator())
           ? RegistrationScope::kUser
           : RegistrationScope::kMachine;
-  report.Record(std::string("Virtual card registered ") +
-                (scope == RegistrationScope::kUser ? "for this user (HKCU\\Software\\Classes)"
-                                                   : "for the whole machine (HKCR)") +
-                (options.quick ? ", /quick" : ""));
+  report.Record(
+      "Virtual card registered " +
+      std::string(scope == RegistrationScope::kUser ? "for this user" : "for the whole machine") +
+      " (" + Utf8(simcard::com::ClassesKeyName(scope)) + ")" + (options.quick ? ", /quick" : ""));
 
-  const std::vector<GuardedKey> keys = GuardRegistry(underWine);
-  KeepCrashesQuiet(underWine);
-  const RunFolder folder;
+  KitRun run(scope, underWine, report);
+  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [&run] { run.Finish(); });
   Outcome outcome;
-  if (!folder.Made()) {
-    outcome.lastLine = "the kit cannot make its folder " + Utf8(folder.Path().wstring());
-    report.Say(outcome.lastLine);
-  } else {
-    SetTestEnvironment(scope, folder);
-    outcome = RegisterAndTest(kit, scope, folder, options.quick, report);
+  try {
+    outcome = RegisterAndTest(kit, scope, run, options.quick, stop, report);
+  } catch (const std::exception& error) {
+    outcome = Failed(report, std::string("the kit stopped on an error: ") + error.what());
   }
-  const bool clean = PutEverythingBack(keys, folder, report);
+  if (stop.Requested() && outcome.passed) outcome = Failed(report, "Interrupted.");
+  const bool clean = run.Finish();
   Print("Results: " + Utf8(report.ResultsFile().wstring()));
   if (!report.Write()) Print("COULD NOT write the results file");
   Print(outcome.lastLine);
   return outcome.passed && clean ? 0 : 1;
 }
 
+int Run(const Options& options, RunStop& stop) {
+  const std::filesystem::path kit = simcard::com::ProgramFolder();
+  Report report(kit / "selftest-results.txt");
+  report.Record("Ostrel self-test kit " OSTREL_VERSION);
+  const bool earlierRunRemoved = RemoveWhatAnEarlierRunLeft(report);
+  report.Record(DescribeSystem());
+  if (!earlierRunRemoved) {
+    report.Say(
+        "The kit does not run: an earlier run's registration is still there. Restart the "
+        "PC, or run selftest.cmd /machine from an administrator's command prompt.");
+    report.Write();
+    return 1;
+  }
+  if (options.mode == Mode::kCard) return CheckCard(kit, stop, report);
+  return TestOnThisPc(kit, options, stop, report);
+}
+
 }  // namespace
 }  // namespace selftest
 
 int wmain(int argc, wchar_t** argv) {
+  // Before anything else loads: nothing from the kit's folder (Downloads,
+  // typically, and the kit may run as an administrator).
+  RestrictDllSearchToSystemFolder();
   using namespace selftest;
-  SetConsoleCtrlHandler(OnInterrupt, TRUE);
   std::wstring error;
   const std::optional<Options> options =
       ParseOptions(std::vector<std::wstring>(argv + 1, argv + argc), error);
@@ -191,8 +198,15 @@ int wmain(int argc, wchar_t** argv) {
     Print(kUsage);
     return 2;
   }
-  const int status = Run(*options);
-  if (StartedByDoubleClick()) {
+  RunStop stop;
+  int status = 1;
+  try {
+    status = Run(*options, stop);
+  } catch (const std::exception& failure) {
+    Print(std::string("The kit stopped on an error: ") + failure.what());
+  }
+  stop.Finished();
+  if (!stop.Requested() && StartedByDoubleClick()) {
     Print("Press Enter to close this window.");
     WaitForEnter();
   }

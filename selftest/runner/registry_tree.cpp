@@ -11,8 +11,20 @@ namespace {
 
 using simcard::com::RegistryKey;
 
+std::vector<BYTE> AccessOf(HKEY key) {
+  DWORD size = 0;
+  RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, nullptr, &size);
+  std::vector<BYTE> descriptor(size);
+  if (size == 0 || RegGetKeySecurity(key, DACL_SECURITY_INFORMATION, descriptor.data(), &size) !=
+                       ERROR_SUCCESS) {
+    return {};
+  }
+  return descriptor;
+}
+
 RegistryTree Read(HKEY key) {
   RegistryTree tree;
+  tree.access = AccessOf(key);
   DWORD subkeys = 0;
   DWORD values = 0;
   DWORD longestSubkey = 0;
@@ -42,7 +54,7 @@ RegistryTree Read(HKEY key) {
       continue;
     }
     const std::wstring subkey(name.data(), nameLength);
-    if (const RegistryKey child(key, subkey, KEY_READ, false); child) {
+    if (const RegistryKey child = RegistryKey::Open(key, subkey, KEY_READ)) {
       tree.subkeys.emplace(subkey, Read(child.Get()));
     }
   }
@@ -50,40 +62,73 @@ RegistryTree Read(HKEY key) {
 }
 
 std::optional<RegistryTree> ReadKey(HKEY root, const std::wstring& path) {
-  const RegistryKey key(root, path, KEY_READ, false);
+  const RegistryKey key = RegistryKey::Open(root, path, KEY_READ);
   if (!key) return std::nullopt;
   return Read(key.Get());
 }
 
-bool Write(HKEY parent, const std::wstring& name, const RegistryTree& tree) {
-  const RegistryKey key(parent, name, KEY_ALL_ACCESS, true);
-  if (!key) return false;
-  bool written = true;
-  for (const auto& [valueName, value] : tree.values) {
-    written &= RegSetValueExW(key.Get(), valueName.c_str(), 0, value.type, value.data.data(),
-                              static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+bool Exists(HKEY root, const std::wstring& path) {
+  return static_cast<bool>(RegistryKey::Open(root, path, KEY_QUERY_VALUE));
+}
+
+// The shortest part of path that names a missing key.
+std::wstring FirstMissing(HKEY root, const std::wstring& path) {
+  for (std::size_t end = path.find(L'\\'); end != std::wstring::npos;
+       end = path.find(L'\\', end + 1)) {
+    if (!Exists(root, path.substr(0, end))) return path.substr(0, end);
   }
-  for (const auto& [subkey, subtree] : tree.subkeys) written &= Write(key.Get(), subkey, subtree);
-  return written;
+  return path;
+}
+
+// Makes the key under parent hold what tree holds, changing only what
+// differs; a key that is missing is made with the access it had.
+bool Reconcile(HKEY parent, const std::wstring& name, const RegistryTree& tree) {
+  SECURITY_ATTRIBUTES security{
+      sizeof security, tree.access.empty() ? nullptr : const_cast<BYTE*>(tree.access.data()),
+      FALSE};
+  const RegistryKey key =
+      RegistryKey::Create(parent, name, KEY_ALL_ACCESS, REG_OPTION_NON_VOLATILE, &security);
+  if (!key) return false;
+  const RegistryTree now = Read(key.Get());
+  bool done = true;
+  for (const auto& [valueName, value] : now.values) {
+    if (!tree.values.contains(valueName)) {
+      done &= RegDeleteValueW(key.Get(), valueName.c_str()) == ERROR_SUCCESS;
+    }
+  }
+  for (const auto& [valueName, value] : tree.values) {
+    const auto found = now.values.find(valueName);
+    if (found != now.values.end() && found->second == value) continue;
+    done &= RegSetValueExW(key.Get(), valueName.c_str(), 0, value.type, value.data.data(),
+                           static_cast<DWORD>(value.data.size())) == ERROR_SUCCESS;
+  }
+  for (const auto& [subkey, subtree] : now.subkeys) {
+    if (!tree.subkeys.contains(subkey)) done &= key.DeleteTree(subkey) == ERROR_SUCCESS;
+  }
+  for (const auto& [subkey, subtree] : tree.subkeys) done &= Reconcile(key.Get(), subkey, subtree);
+  if (now.access != tree.access && !tree.access.empty()) {
+    done &= RegSetKeySecurity(key.Get(), DACL_SECURITY_INFORMATION,
+                              const_cast<BYTE*>(tree.access.data())) == ERROR_SUCCESS;
+  }
+  return done;
 }
 
 }  // namespace
 
-GuardedKey::GuardedKey(HKEY root, std::wstring rootName, std::wstring path)
-    : root_(root),
-      rootName_(std::move(rootName)),
-      path_(std::move(path)),
-      found_(ReadKey(root_, path_)) {}
+GuardedKey::GuardedKey(Hive hive, std::wstring path)
+    : hive_(hive), path_(std::move(path)), found_(ReadKey(hive_.root, path_)) {
+  if (!found_) firstMissing_ = FirstMissing(hive_.root, path_);
+}
 
 bool GuardedKey::Unchanged() const {
-  return ReadKey(root_, path_) == found_;
+  return found_ ? ReadKey(hive_.root, path_) == found_ : !Exists(hive_.root, firstMissing_);
 }
 
 bool GuardedKey::PutBack() const {
   if (Unchanged()) return true;
-  const LSTATUS removed = RegDeleteTreeW(root_, path_.c_str());
-  if (removed != ERROR_SUCCESS && removed != ERROR_FILE_NOT_FOUND) return false;
-  return (!found_ || Write(root_, path_, *found_)) && Unchanged();
+  if (found_) return Reconcile(hive_.root, path_, *found_) && Unchanged();
+  const LSTATUS removed = RegDeleteTreeW(hive_.root, firstMissing_.c_str());
+  return (removed == ERROR_SUCCESS || removed == ERROR_FILE_NOT_FOUND) && Unchanged();
 }
 
 }  // namespace selftest

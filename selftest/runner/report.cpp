@@ -1,30 +1,10 @@
 #include "report.h"
 
-#include <windows.h>
-
 #include <fstream>
 
-#include "common/win32_text.h"
+#include "selftest/console/console_text.h"
 
 namespace selftest {
-
-void Print(const std::string& line) {
-  const HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
-  DWORD mode = 0;
-  DWORD written = 0;
-  if (GetConsoleMode(out, &mode)) {
-    // The console shows any character this way, whatever its code page.
-    const std::wstring wide = ToWide(line + "\r\n", NarrowEncoding::Utf8);
-    WriteConsoleW(out, wide.data(), static_cast<DWORD>(wide.size()), &written, nullptr);
-  } else {
-    const std::string bytes = line + "\r\n";
-    WriteFile(out, bytes.data(), static_cast<DWORD>(bytes.size()), &written, nullptr);
-  }
-}
-
-std::string Utf8(const std::wstring& text) {
-  return ToNarrow(text, NarrowEncoding::Utf8);
-}
 
 void Report::Say(const std::string& line) {
   Print(line);

@@ -29,10 +29,4 @@ class Report {
   std::vector<std::string> lines_;
 };
 
-// A line on the console only.
-void Print(const std::string& line);
-
-// Text of the system's (a path, a key's name) as the report writes it.
-std::string Utf8(const std::wstring& text);
-
 }  // namespace selftest

@@ -29,10 +29,9 @@ bool Is64BitWindows() {
   return IsWow64Process(GetCurrentProcess(), &wow64) && wow64;
 }
 
+// The kit's programs say in their manifest that they know of DPI, as
+// Ostrel does; otherwise Windows would scale the answer to 96.
 int ScreenDpi() {
-  // Otherwise Windows scales the answer to 96 for a program that does not
-  // say it knows of DPI.
-  SetProcessDPIAware();
   const HDC screen = GetDC(nullptr);
   const int dpi = GetDeviceCaps(screen, LOGPIXELSX);
   ReleaseDC(nullptr, screen);

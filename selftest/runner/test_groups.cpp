@@ -36,6 +36,11 @@ std::vector<std::string> SuitesIn(const std::string& listing) {
   return suites;
 }
 
+std::size_t CountOf(const std::vector<TestCaseResult>& cases, TestCaseResult::Outcome outcome) {
+  return static_cast<std::size_t>(std::count_if(
+      cases.begin(), cases.end(), [&](const TestCaseResult& c) { return c.outcome == outcome; }));
+}
+
 std::string HexCode(DWORD code) {
   char text[16];
   std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
@@ -44,19 +49,19 @@ std::string HexCode(DWORD code) {
 
 }  // namespace
 
-bool GroupResult::Passed() const {
-  return end.started && !end.timedOut && end.exitCode == 0 && !cases.empty() &&
-         std::none_of(cases.begin(), cases.end(), [](const TestCaseResult& c) {
-           return c.outcome == TestCaseResult::Outcome::kFailed;
-         });
+GroupResult::Verdict GroupResult::Result() const {
+  const auto count = [&](TestCaseResult::Outcome outcome) { return CountOf(cases, outcome); };
+  if (!end.started || end.ended || end.stopped || end.exitCode != 0 || cases.empty() ||
+      count(TestCaseResult::Outcome::kFailed) != 0) {
+    return Verdict::kFailed;
+  }
+  return count(TestCaseResult::Outcome::kPassed) == 0 ? Verdict::kSkipped : Verdict::kPassed;
 }
 
 std::string GroupResult::Line() const {
-  const auto count = [&](TestCaseResult::Outcome outcome) {
-    return std::count_if(cases.begin(), cases.end(),
-                         [&](const TestCaseResult& c) { return c.outcome == outcome; });
-  };
-  std::string line = (Passed() ? "PASS  " : "FAIL  ") + ProgramName(group) + " " + group.suite +
+  const auto count = [&](TestCaseResult::Outcome outcome) { return CountOf(cases, outcome); };
+  static constexpr const char* kTags[] = {"PASS  ", "SKIP  ", "FAIL  "};
+  std::string line = kTags[static_cast<int>(Result())] + ProgramName(group) + " " + group.suite +
                      ": " + std::to_string(cases.size()) + (cases.size() == 1 ? " test" : " tests");
   if (const auto failed = count(TestCaseResult::Outcome::kFailed)) {
     line += ", " + std::to_string(failed) + " failed";
@@ -65,6 +70,7 @@ std::string GroupResult::Line() const {
     line += ", " + std::to_string(skipped) + " skipped";
   }
   if (!end.started) return line + "; the program could not be started";
+  if (end.stopped) return line + "; stopped with the run";
   if (end.timedOut) return line + "; ended after hanging for 15 minutes";
   if (Crashed(end)) return line + "; CRASHED with exception " + HexCode(end.exitCode);
   if (cases.empty()) return line + "; no results (exit code " + std::to_string(end.exitCode) + ")";
@@ -86,7 +92,7 @@ std::vector<std::string> GroupResult::Details() const {
 }
 
 std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
-                                  const std::filesystem::path& scratch) {
+                                  const std::filesystem::path& scratch, RunStop& stop) {
   std::vector<std::filesystem::path> programs;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
@@ -96,7 +102,7 @@ std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
   std::vector<TestGroup> groups;
   for (const std::filesystem::path& program : programs) {
     const std::filesystem::path listing = scratch / (program.stem().string() + "-list.txt");
-    const ChildEnd end = RunChild(program, {L"--gtest_list_tests"}, listing, kGroupTimeoutMs);
+    const ChildEnd end = RunChild(program, {L"--gtest_list_tests"}, listing, kGroupTimeoutMs, stop);
     const std::vector<std::string> suites = SuitesIn(ReadText(listing));
     if (end.exitCode != 0 || suites.empty()) {
       groups.push_back({program, "(listing its tests)"});
@@ -107,7 +113,8 @@ std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
   return groups;
 }
 
-GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& resultsFolder) {
+GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& resultsFolder,
+                     RunStop& stop) {
   std::string base = ProgramName(group) + "." + group.suite;
   std::replace(base.begin(), base.end(), '/', '-');  // of parameterised suites
   const std::filesystem::path xml = resultsFolder / (base + ".xml");
@@ -117,7 +124,7 @@ GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& result
   result.end = RunChild(group.program,
                         {L"--gtest_filter=" + std::filesystem::path(group.suite).wstring() + L".*",
                          L"--gtest_output=xml:" + xml.wstring()},
-                        resultsFolder / (base + ".log"), kGroupTimeoutMs);
+                        resultsFolder / (base + ".log"), kGroupTimeoutMs, stop);
   result.cases = ParseGtestXml(ReadText(xml));
   return result;
 }

@@ -21,7 +21,10 @@ struct GroupResult {
   TestGroup group;
   ChildEnd end;
   std::vector<TestCaseResult> cases;
-  bool Passed() const;
+  // Passed: it ran to its end and every case passed or skipped, at least one
+  // passed. Skipped: the same, every case skipped.
+  enum class Verdict { kPassed, kSkipped, kFailed };
+  Verdict Result() const;
   // "PASS  ui_wine_tests AboutBox: 3 tests", with skips, failures or the crash.
   std::string Line() const;
   // The line, then each failure's and skip's message, indented.
@@ -32,9 +35,10 @@ struct GroupResult {
 // program's order; scratch holds the listings. A program that cannot list
 // its tests is a group of its own that fails.
 std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
-                                  const std::filesystem::path& scratch);
+                                  const std::filesystem::path& scratch, RunStop& stop);
 
 // Runs one group with its XML results, and its output, in resultsFolder.
-GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& resultsFolder);
+GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& resultsFolder,
+                     RunStop& stop);
 
 }  // namespace selftest

@@ -20,14 +20,23 @@ namespace {
 // the request go fails instead of hanging.
 constexpr DWORD kHoldLimitMs = 120000;
 
+// What a card without a folder answers every request with: the device is
+// not ready.
+constexpr KsResult kNoCardResult = static_cast<KsResult>(HRESULT_FROM_WIN32(ERROR_NOT_READY));
+
+constexpr wchar_t kNoFolderNote[] =
+    L"Ostrel's simulated card: no card folder is named in OSTREL_SIMCARD_DIR, so it fails every "
+    L"request.\n";
+
 }  // namespace
 
 std::unique_ptr<CardSession> CardSession::Open() {
   auto clock = std::make_unique<SteadyCardClock>();
   std::optional<std::filesystem::path> folder = FolderInEnvironment();
   if (!folder) {
-    auto card = std::make_unique<SimCard>(*clock);
-    return std::make_unique<CardSession>(std::move(card), std::nullopt, std::move(clock));
+    // No folder to note it in: a debugger or a debug-output viewer shows it.
+    OutputDebugStringW(kNoFolderNote);
+    return std::make_unique<CardSession>(nullptr, std::nullopt, std::move(clock));
   }
   std::string error;
   const std::optional<CardConfig> config = ReadCardConfig(*folder, error);
@@ -54,6 +63,10 @@ CardSession::CardSession(std::unique_ptr<SimCard> card, std::optional<std::files
 
 KsResult CardSession::KsProperty(void* property, std::uint32_t propertyLength, void* data,
                                  std::uint32_t dataLength, std::uint32_t* bytesReturned) {
+  if (!card_) {
+    *bytesReturned = 0;
+    return kNoCardResult;
+  }
   if (holds_.contains(card_->RequestsNumbered() + 1) && !HoldRequest(holdEvent_, kHoldLimitMs)) {
     AppendModuleNote("hold: the test's events are missing, or it did not let go");
   }

@@ -20,7 +20,9 @@ namespace simcard::com {
 // object is made (its memories, its registers, and the number of requests
 // this process made of it before), saved there after every write it carries
 // out, its transactions appended to the folder's log as they happen. Without
-// a folder the card is an erased one that lives in memory only. Requests the
+// a folder named there is no card: every request fails, so that a
+// registration left behind by a test can never pass for the real card and
+// make a write to it look done. Requests the
 // folder's card.txt names to hold wait, before they are carried out, until
 // the test lets them go (request_hold.h).
 class CardSession {
@@ -42,7 +44,7 @@ class CardSession {
   bool SaveMemory(std::uint8_t device) const;
 
   std::unique_ptr<SteadyCardClock> clock_;
-  std::unique_ptr<SimCard> card_;
+  std::unique_ptr<SimCard> card_;  // null without a folder
   std::optional<std::filesystem::path> folder_;
   // Open for the whole connection: opening the file for every line would
   // cost each request a good part of a millisecond under Wine.

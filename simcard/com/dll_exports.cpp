@@ -4,9 +4,9 @@
 #include <objbase.h>
 
 #include <string>
-#include <vector>
 
 #include "simcard/com/com_module.h"
+#include "simcard/com/module_path.h"
 #include "simcard/com/registration.h"
 #include "simcard/com/sim_filter_classes.h"
 
@@ -17,13 +17,7 @@ std::wstring ThisModulePath() {
   GetModuleHandleExW(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&ThisModulePath), &self);
-  std::vector<wchar_t> path(MAX_PATH);
-  for (;;) {
-    const DWORD length = GetModuleFileNameW(self, path.data(), static_cast<DWORD>(path.size()));
-    if (length == 0) return {};
-    if (length < path.size()) return std::wstring(path.data(), length);
-    path.resize(path.size() * 2);
-  }
+  return self == nullptr ? std::wstring() : simcard::com::ModulePath(self).wstring();
 }
 
 }  // namespace

@@ -1,17 +1,17 @@
 #include "simcard/com/registration.h"
 
-#include <objbase.h>
-
-#include <array>
 #include <cwchar>
 
 #include "simcard/com/capture_identifiers.h"
-#include "simcard/com/registry_key.h"
+#include "simcard/com/guid_text.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace simcard::com {
 
 namespace {
+
+// The value a kit run writes on the keys it registers.
+constexpr wchar_t kKitRunMark[] = L"Ostrel self-test run";
 
 std::wstring ClassKey() {
   return L"CLSID\\" + GuidText(kClsidSimCard);
@@ -21,69 +21,67 @@ std::wstring CategoryKey() {
   return L"CLSID\\" + GuidText(kCaptureCategory);
 }
 
-std::wstring InstanceKey() {
-  return CategoryKey() + L"\\Instance\\" + GuidText(kClsidSimCard);
+std::wstring InstancesKey() {
+  return CategoryKey() + L"\\Instance";
 }
 
-// The root the class keys go under, open while it lives.
-class ClassesRoot {
- public:
-  explicit ClassesRoot(RegistrationScope scope) {
-    if (scope == RegistrationScope::kMachine) {
-      root_ = HKEY_CLASSES_ROOT;
-      return;
-    }
-    status_ = RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes", 0, nullptr, 0,
-                              KEY_ALL_ACCESS, nullptr, &root_, nullptr);
-    owned_ = status_ == ERROR_SUCCESS;
-  }
-  ~ClassesRoot() {
-    if (owned_) RegCloseKey(root_);
-  }
-  ClassesRoot(const ClassesRoot&) = delete;
-  ClassesRoot& operator=(const ClassesRoot&) = delete;
+HRESULT FromStatus(LSTATUS status) {
+  return HRESULT_FROM_WIN32(status);
+}
 
-  HRESULT Status() const { return HRESULT_FROM_WIN32(status_); }
+// Removes key under classes when it holds neither values nor subkeys.
+void DeleteIfEmpty(const RegistryKey& classes, const std::wstring& key) {
+  const bool empty = RegistryKey::Open(classes.Get(), key, KEY_QUERY_VALUE).IsEmpty();
+  if (empty) RegDeleteKeyExW(classes.Get(), key.c_str(), KEY_WOW64_32KEY, 0);
+}
 
-  HRESULT SetString(const std::wstring& key, const wchar_t* name, const std::wstring& value) const {
-    const auto bytes = static_cast<DWORD>((value.size() + 1) * sizeof(wchar_t));
-    return HRESULT_FROM_WIN32(
-        RegSetKeyValueW(root_, key.c_str(), name, REG_SZ, value.c_str(), bytes));
+HRESULT Register(const std::wstring& dllPath, RegistrationScope scope,
+                 const std::wstring* runMark) {
+  const RegistryKey classes = OpenClasses(scope, KEY_ALL_ACCESS, true);
+  if (!classes) return FromStatus(classes.Status());
+  // The keys above the card's own are kept stable: a volatile key takes no
+  // stable one below it, and others may register there too.
+  const DWORD options = runMark != nullptr ? REG_OPTION_VOLATILE : REG_OPTION_NON_VOLATILE;
+  const RegistryKey classIds = RegistryKey::Create(classes.Get(), L"CLSID");
+  const RegistryKey instances = RegistryKey::Create(classes.Get(), InstancesKey());
+  if (!classIds || !instances)
+    return FromStatus(!classIds ? classIds.Status() : instances.Status());
+  const RegistryKey card =
+      RegistryKey::Create(classIds.Get(), GuidText(kClsidSimCard), KEY_ALL_ACCESS, options);
+  const RegistryKey server =
+      card ? RegistryKey::Create(card.Get(), L"InprocServer32", KEY_ALL_ACCESS, options)
+           : RegistryKey();
+  const RegistryKey instance =
+      RegistryKey::Create(instances.Get(), GuidText(kClsidSimCard), KEY_ALL_ACCESS, options);
+  for (const RegistryKey* key : {&card, &server, &instance}) {
+    if (!*key) return FromStatus(key->Status());
   }
-
-  HRESULT DeleteTree(const std::wstring& key) const {
-    // Removes the key itself too.
-    const LSTATUS status = RegDeleteTreeW(root_, key.c_str());
-    return status == ERROR_FILE_NOT_FOUND ? S_OK : HRESULT_FROM_WIN32(status);
+  LSTATUS steps[] = {
+      card.SetString(nullptr, L"Ostrel simulated capture card"),
+      server.SetString(nullptr, dllPath),
+      server.SetString(L"ThreadingModel", L"Apartment"),
+      instance.SetString(L"FriendlyName", kCaptureFilterName),
+      instance.SetString(L"CLSID", GuidText(kClsidSimCard)),
+      runMark != nullptr ? card.SetString(kKitRunMark, *runMark) : ERROR_SUCCESS,
+      runMark != nullptr ? instance.SetString(kKitRunMark, *runMark) : ERROR_SUCCESS,
+  };
+  for (const LSTATUS step : steps) {
+    if (step != ERROR_SUCCESS) return FromStatus(step);
   }
-
-  // Removes key when it holds neither values nor subkeys.
-  void DeleteIfEmpty(const std::wstring& key) const {
-    DWORD subkeys = 0;
-    DWORD values = 0;
-    {
-      const RegistryKey open(root_, key, KEY_QUERY_VALUE);
-      if (!open ||
-          RegQueryInfoKeyW(open.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
-                           &values, nullptr, nullptr, nullptr, nullptr) != ERROR_SUCCESS) {
-        return;
-      }
-    }
-    if (subkeys == 0 && values == 0) RegDeleteKeyW(root_, key.c_str());
-  }
-
- private:
-  HKEY root_ = nullptr;
-  LSTATUS status_ = ERROR_SUCCESS;
-  bool owned_ = false;
-};
+  return S_OK;
+}
 
 }  // namespace
 
-std::wstring GuidText(const GUID& guid) {
-  std::array<wchar_t, 40> text{};
-  StringFromGUID2(guid, text.data(), static_cast<int>(text.size()));
-  return text.data();
+std::wstring ClassesKeyName(RegistrationScope scope) {
+  return scope == RegistrationScope::kUser ? L"HKCU\\Software\\Classes"
+                                           : L"HKLM\\Software\\Classes";
+}
+
+RegistryKey OpenClasses(RegistrationScope scope, REGSAM access, bool create) {
+  const HKEY hive = scope == RegistrationScope::kUser ? HKEY_CURRENT_USER : HKEY_LOCAL_MACHINE;
+  return create ? RegistryKey::Create(hive, L"Software\\Classes", access)
+                : RegistryKey::Open(hive, L"Software\\Classes", access);
 }
 
 RegistrationScope ScopeOfCommandLine(const wchar_t* commandLine) {
@@ -93,36 +91,39 @@ RegistrationScope ScopeOfCommandLine(const wchar_t* commandLine) {
 }
 
 HRESULT RegisterSimCard(const std::wstring& dllPath, RegistrationScope scope) {
-  const ClassesRoot root(scope);
-  if (FAILED(root.Status())) return root.Status();
-  const std::wstring server = ClassKey() + L"\\InprocServer32";
-  const HRESULT steps[] = {
-      root.SetString(ClassKey(), nullptr, L"Ostrel simulated capture card"),
-      root.SetString(server, nullptr, dllPath),
-      root.SetString(server, L"ThreadingModel", L"Apartment"),
-      root.SetString(InstanceKey(), L"FriendlyName", kCaptureFilterName),
-      root.SetString(InstanceKey(), L"CLSID", GuidText(kClsidSimCard)),
-  };
-  for (const HRESULT step : steps) {
-    if (FAILED(step)) return step;
-  }
-  return S_OK;
+  return Register(dllPath, scope, nullptr);
+}
+
+HRESULT RegisterSimCardForKitRun(const std::wstring& dllPath, RegistrationScope scope,
+                                 const std::wstring& runMark) {
+  return Register(dllPath, scope, &runMark);
 }
 
 HRESULT UnregisterSimCard(RegistrationScope scope) {
-  const ClassesRoot root(scope);
-  if (FAILED(root.Status())) return root.Status();
-  const HRESULT instance = root.DeleteTree(InstanceKey());
-  const HRESULT server = root.DeleteTree(ClassKey());
-  // Keys the card's entry made and nothing else uses: an empty Instance key
-  // anywhere, and in the user's classes the category and CLSID keys too.
-  // The machine's category and CLSID keys are the system's own and stay.
-  root.DeleteIfEmpty(CategoryKey() + L"\\Instance");
-  if (scope == RegistrationScope::kUser) {
-    root.DeleteIfEmpty(CategoryKey());
-    root.DeleteIfEmpty(L"CLSID");
+  const RegistryKey classes = OpenClasses(scope, KEY_ALL_ACCESS);
+  if (!classes) {
+    return classes.Status() == ERROR_FILE_NOT_FOUND ? S_OK : FromStatus(classes.Status());
   }
+  const HRESULT instance =
+      FromStatus(classes.DeleteTree(InstancesKey() + L"\\" + GuidText(kClsidSimCard)));
+  const HRESULT server = FromStatus(classes.DeleteTree(ClassKey()));
+  // Keys the card's entry made and nothing else uses: an empty Instance or
+  // category key anywhere, and in the user's classes the CLSID key too. The
+  // machine's CLSID key is the system's own and stays.
+  DeleteIfEmpty(classes, InstancesKey());
+  DeleteIfEmpty(classes, CategoryKey());
+  if (scope == RegistrationScope::kUser) DeleteIfEmpty(classes, L"CLSID");
   return FAILED(instance) ? instance : server;
+}
+
+std::optional<std::wstring> KitRunMarkIn(RegistrationScope scope) {
+  const RegistryKey classes = OpenClasses(scope, KEY_READ);
+  for (const std::wstring& key : {ClassKey(), InstancesKey() + L"\\" + GuidText(kClsidSimCard)}) {
+    if (auto mark = RegistryKey::Open(classes.Get(), key, KEY_QUERY_VALUE).String(kKitRunMark)) {
+      return mark;
+    }
+  }
+  return std::nullopt;
 }
 
 }  // namespace simcard::com

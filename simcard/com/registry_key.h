@@ -1,34 +1,48 @@
 #pragma once
 
-// An open registry key, closed when it goes (Windows only).
+// An open registry key, closed when it goes (Windows only). Every key is
+// opened in the 32-bit view, named explicitly: the view that the 32-bit
+// programs using the simulated card read, on 64-bit Windows too.
 
 #include <windows.h>
 
+#include <optional>
 #include <string>
 
 namespace simcard::com {
 
 class RegistryKey {
  public:
-  // Opens name under parent with access, or creates it when create is set;
-  // false when that failed.
-  RegistryKey(HKEY parent, const std::wstring& name, REGSAM access, bool create = false) {
-    const LSTATUS status = create ? RegCreateKeyExW(parent, name.c_str(), 0, nullptr, 0, access,
-                                                    nullptr, &key_, nullptr)
-                                  : RegOpenKeyExW(parent, name.c_str(), 0, access, &key_);
-    if (status != ERROR_SUCCESS) key_ = nullptr;
-  }
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
+  RegistryKey() = default;
+  // Opens name under parent with access; false when that failed.
+  static RegistryKey Open(HKEY parent, const std::wstring& name, REGSAM access);
+  // Opens name, or creates it with options (REG_OPTION_VOLATILE: gone at the
+  // next log-off or restart) and security; any missing key above it is
+  // created stable.
+  static RegistryKey Create(HKEY parent, const std::wstring& name, REGSAM access = KEY_ALL_ACCESS,
+                            DWORD options = REG_OPTION_NON_VOLATILE,
+                            SECURITY_ATTRIBUTES* security = nullptr);
+  ~RegistryKey();
+  RegistryKey(RegistryKey&& other) noexcept;
+  RegistryKey& operator=(RegistryKey&& other) noexcept;
 
   HKEY Get() const { return key_; }
   explicit operator bool() const { return key_ != nullptr; }
+  // How opening or creating it went.
+  LSTATUS Status() const { return status_; }
+
+  LSTATUS SetString(const wchar_t* name, const std::wstring& value) const;
+  // The value as text; nothing when it is missing or no string.
+  std::optional<std::wstring> String(const wchar_t* name) const;
+  // Removes subkey with everything below it; one that is gone already is no
+  // error.
+  LSTATUS DeleteTree(const std::wstring& subkey) const;
+  // Whether it holds neither values nor subkeys.
+  bool IsEmpty() const;
 
  private:
   HKEY key_ = nullptr;
+  LSTATUS status_ = ERROR_INVALID_HANDLE;
 };
 
 }  // namespace simcard::com

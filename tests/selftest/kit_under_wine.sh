@@ -1,18 +1,26 @@
 #!/usr/bin/env bash
-# Usage: kit_under_wine.sh KIT.zip
+# Usage: kit_under_wine.sh KIT.zip [--win64]
 # Runs the self-test kit as someone who never built Ostrel would: unpacked
 # into a fresh folder, in a fresh Wine prefix, started with `wine cmd /c
 # selftest.cmd` from that folder with nothing of the build tree on its path.
-# Runs it with /quick (per machine, as Wine's users are administrators) and
-# with /user (which Wine's device enumerator does not see), and checks the
-# exit codes, the last lines, the results file, and that the registry keys
-# the kit touches and Wine's temporary folder are as they were before. Then
-# /card, the read-only check, against the virtual card registered here.
+# After every run the keys the kit touches, each hive on its own, and Wine's
+# temporary folder must be as they were before.
+#
+# In a 32-bit prefix: /quick per machine (Wine's users are administrators);
+# runs stopped midway by the session's end (wineboot --end-session), by
+# Ctrl+C, and killed with a link planted in the run's folder, which the
+# next run (/user, which Wine's device enumerator does not list) reports
+# and clears; then /card, the read-only check, against the virtual card
+# registered here, to its end and stopped with Ctrl+C. With --win64, in a 64-bit prefix as on 64-bit Windows:
+# /quick only.
 set -euo pipefail
 
 kit_zip=$(realpath "$1")
+win64=false
+[ "${2:-}" = --win64 ] && win64=true
 source_dir=$(cd "$(dirname "$0")/../.." && pwd)
 work=$(mktemp -d)
+if $win64; then export OSTREL_WINEARCH=win64; fi
 # shellcheck source=../../scripts/wine-env.sh
 . "$source_dir/scripts/wine-env.sh"
 export WINEPREFIX=$work/prefix
@@ -23,17 +31,20 @@ python3 -m zipfile -e "$kit_zip" "$work/kit"
 
 capture='{65E8773D-8F56-11D0-A3B9-00A0C9223196}'
 card='{6F1D2A40-3C5B-4E7A-9B21-7D0C8E5A4F10}'
-# What the kit must leave as it found it. Wine rewrites other keys on every
-# start, so these are compared rather than the whole registry.
+temp_folder() { echo "$WINEPREFIX"/drive_c/users/*/Temp; }
+# What the kit must leave as it found it, in the 32-bit view the kit's
+# programs see. Wine rewrites other keys on every start, so these are
+# compared rather than the whole registry.
 state() {
-  local key
-  for key in "HKCR\\CLSID\\$capture\\Instance" "HKCR\\CLSID\\$card" \
-             'HKCU\Software\Classes\CLSID' 'HKCU\Software\Wine\WineDbg'; do
-    echo "== $key"
-    wine reg query "$key" /s 2>&1 | tr -d '\r' || true
+  local key queries=""
+  for key in "HKLM\\Software\\Classes\\CLSID\\$capture" "HKLM\\Software\\Classes\\CLSID\\$card" \
+             'HKCU\Software\Classes' 'HKCU\Software\Wine\WineDbg' \
+             'HKCU\Software\Microsoft\ActiveMovie\devenum'; do
+    queries+="echo == $key & reg query $key /s /reg:32 & "
   done
-  echo "== Temp"
-  ls -A "$WINEPREFIX"/drive_c/users/*/Temp
+  # One start of Wine for all of them.
+  wine cmd /c "$queries echo == Temp" 2>&1 | tr -d '\r' || true
+  ls -A "$(temp_folder)"
 }
 
 failures=0
@@ -42,28 +53,72 @@ fail() {
   failures=$((failures + 1))
 }
 
-# run_kit NAME ARGUMENT...: runs selftest.cmd as a user would, its output
-# in $work/NAME.out and its exit code in $status. The operator's answers come
+# kit_command NAME COMMAND...: runs COMMAND in the kit's folder as a user
+# would, with nothing of the build tree around it, its output in
+# $work/NAME.out and its exit code in $status. The operator's answers come
 # from $kit_input, and $kit_env adds to the environment.
 kit_input=/dev/null
 kit_env=()
-run_kit() {
+kit_command() {
   local name=$1
   shift
   set +e
   (cd "$work/kit" && env -i HOME="$HOME" USER="${USER:-$(id -un)}" PATH=/usr/bin:/bin \
      DISPLAY="$DISPLAY" LC_CTYPE="${LC_CTYPE:-}" LC_ALL="${LC_ALL:-}" WINEPREFIX="$WINEPREFIX" \
      WINEARCH="$WINEARCH" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
-     "${kit_env[@]}" wine cmd /c selftest.cmd "$@" <"$kit_input") 2>/dev/null \
-    | tr -d '\r' >"$work/$name.out"
+     "${kit_env[@]}" "$@" <"$kit_input") 2>/dev/null | tr -d '\r' >"$work/$name.out"
   status=${PIPESTATUS[0]}
   set -e
-  wineserver -w
+  echo "$status" >"$work/$name.status"  # for a run in the background
+}
+
+# run_kit NAME ARGUMENT...: selftest.cmd ARGUMENT..., to its end (and the
+# end of the prefix's server, unless $server_kept).
+server_kept=false
+run_kit() {
+  local name=$1
+  shift
+  kit_command "$name" wine cmd /c selftest.cmd "$@"
+  $server_kept || wineserver -w
   echo "--- selftest.cmd $* (exit code $status)"
   cat "$work/$name.out"
 }
 
+# running PROGRAM: whether a program of this kit is running, its arguments
+# matching PROGRAM (a pattern).
+running() { pgrep -f "$(basename "$work").kit.$1" >/dev/null; }
+
+# start_kit NAME COMMAND...: COMMAND in the background until a group of
+# tests runs; $kit_pid waits for it.
+start_kit() {
+  rm -rf "$work/kit/selftest-xml"
+  kit_command "$@" &
+  kit_pid=$!
+  local _
+  for _ in $(seq 600); do
+    running '[a-z_]*_tests.exe --gtest_filter' && return 0
+    sleep 0.1
+  done
+  fail "$1: no group of tests started"
+}
+
+# finish_kit NAME: waits for the run start_kit started, and the prefix's
+# server unless kept, and shows what it printed.
+finish_kit() {
+  wait "$kit_pid" || true
+  $server_kept || wineserver -w
+  echo "--- $1 (exit code $(cat "$work/$1.status"))"
+  sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/$1.out"
+}
+
 last_line() { grep -v '^$' "$work/$1.out" | tail -1; }
+results=$work/kit/selftest-results.txt
+expect_results() {
+  local line
+  for line in "$@"; do
+    grep -qF -- "$line" "$results" || fail "the results have no line \"$line\""
+  done
+}
 
 # check_left_as_before NAME: the keys and the temporary folder as before.
 check_left_as_before() {
@@ -76,24 +131,87 @@ state >"$work/before.txt"
 run_kit quick /quick
 [ "$status" -eq 0 ] || fail "/quick ended with $status"
 [[ "$(last_line quick)" =~ ^([1-9][0-9]*)\ passed,\ 0\ failed$ ]] || fail "/quick's last line"
-results=$work/kit/selftest-results.txt
 [ -f "$results" ] || fail "no selftest-results.txt"
-for line in "Windows: 6.1 build 7601 Service Pack 1" "Wine: " "Windows bits: 32-bit" \
-            "Screen DPI: " "User: administrator" \
-            "Virtual card registered for the whole machine (HKCR), /quick" \
-            "Windows' device enumerator lists the virtual card." \
-            "PASS  device_wine_tests I2CRecord: " "$(last_line quick)"; do
-  grep -qF "$line" "$results" || fail "the results have no line \"$line\""
-done
+if $win64; then bits=64-bit; else bits=32-bit; fi
+expect_results "Windows: 6.1 build 7601 Service Pack 1" "Wine: " "Windows bits: $bits" \
+  "Screen DPI: " "User: administrator" \
+  "Virtual card registered for the whole machine (HKLM\\Software\\Classes), /quick" \
+  "Windows' device enumerator lists the virtual card." \
+  "PASS  device_wine_tests I2CRecord: " "$(last_line quick)"
+grep -Eq '^Run folder: C:\\users\\[^\\]+\\Temp\\ostrel-selftest-[0-9A-F]{8} \(only this user can open it\)' \
+  <(tr -d '\r' <"$results") || fail "the run folder is not said to be the user's own"
 [ -n "$(ls "$work/kit/selftest-xml/"*.xml 2>/dev/null)" ] || fail "no XML results beside the kit"
 check_left_as_before quick
 
+if $win64; then
+  [ "$failures" -eq 0 ] || { echo "$failures check(s) failed"; exit 1; }
+  echo "the kit ran in a 64-bit prefix and left everything as it found it"
+  exit 0
+fi
+
+# The session ends mid-run: Wine sends WM_QUERYENDSESSION and WM_ENDSESSION,
+# then ends the kit; everything must be back before it is ended.
+start_kit session-end wine cmd /c selftest.cmd /quick
+wine wineboot --end-session
+finish_kit session-end
+grep -qx "Interrupted: the session is ending." "$work/session-end.out" \
+  || fail "the session's end was not heard: $(cat "$work/session-end.out")"
+expect_results "Interrupted: the session is ending."
+check_left_as_before session-end
+
+# Ctrl+C mid-run, on a terminal, where Wine turns it into the console's
+# event (Wine's cmd ends on it, as Windows' does not: the runner is started
+# as the console's program).
+mkfifo "$work/keys"
+exec 3<>"$work/keys"
+kit_input=$work/keys
+start_kit ctrl-c script -qfc "wine selftest-runner.exe /quick" /dev/null
+kit_input=/dev/null
+printf '\003' >&3
+finish_kit ctrl-c
+exec 3>&-
+for line in "Interrupted: the remaining groups did not run." \
+            "The registry and the temporary folder are as before the run."; do
+  grep -qF "$line" "$work/ctrl-c.out" || fail "Ctrl+C: no line \"$line\": $(cat "$work/ctrl-c.out")"
+done
+check_left_as_before ctrl-c
+
+# Killed mid-run (TerminateProcess) with a link planted in its folder. The
+# session's server is kept, as a log-off would not have come in between:
+# the card's keys stay, volatile (no stable key can be made below them) and
+# marked; the next run says so first, removes them and never puts them back,
+# and leaves alone what the link points to.
+wineserver -p
+server_kept=true
+start_kit killed wine cmd /c selftest.cmd /quick
+killed_folder=$(compgen -G "$(temp_folder)/ostrel-selftest-*" | head -1)
+mkdir "$work/outside"
+echo "not the kit's" >"$work/outside/keep.txt"
+ln -s "$work/outside" "$killed_folder/link"
+wine taskkill /f /im selftest-runner.exe >/dev/null
+finish_kit killed
+card_key="HKLM\\Software\\Classes\\CLSID\\$card"
+wine reg query "$card_key" /v "Ostrel self-test run" /reg:32 >/dev/null 2>&1 \
+  || fail "the killed run's keys carry no mark"
+! wine reg add "$card_key\\probe" /f /reg:32 >/dev/null 2>&1 \
+  || fail "the killed run's keys are not volatile"
 run_kit user /user
+[ "$(head -2 "$work/user.out")" = "An earlier run of the kit ended before it put everything back; what it left is removed first:
+Removed its registration of the virtual card in HKLM\\Software\\Classes" ] \
+  || fail "the next run does not begin with the earlier run's keys"
+[ "$(readlink "$killed_folder/link" 2>/dev/null || echo "$work/outside")" = "$work/outside" ] \
+  && [ "$(cat "$work/outside/keep.txt")" = "not the kit's" ] \
+  || fail "removing the killed run's folder followed the link"
+rm -rf "$killed_folder"
+server_kept=false
+wineserver -k
+wineserver -w
+# ... and /user itself: Wine's device enumerator does not list the card.
 [ "$status" -ne 0 ] || fail "/user ended with 0 though Wine does not list the card"
 not_listed="the virtual card was registered for this user but Windows' device enumerator does not list it; try \`selftest.cmd /machine\` from an administrator's command prompt"
 [ "$(last_line user)" = "$not_listed" ] || fail "/user's last line"
 tr -d '\r' <"$results" | grep -qxF "$not_listed" || fail "/user's results do not say so"
-check_left_as_before user
+check_left_as_before killed-then-user
 
 # /card against the virtual card, registered here as a real card's driver
 # would be: the operator's "yes", the kit's results and the EEPROM files
@@ -109,13 +227,39 @@ run_kit card /card
 kit_input=/dev/null kit_env=()
 [ "$status" -eq 0 ] || fail "/card ended with $status"
 grep -q '^Card: the VIRTUAL card ' "$work/card.out" || fail "/card does not say the card is virtual"
-for line in "Mode: /card, the read-only check of the card" "Card: the VIRTUAL card " \
-            "Result: every check passed"; do
-  grep -qF "$line" "$results" || fail "the /card results have no line \"$line\""
-done
+expect_results "Mode: /card, the read-only check of the card" "Card: the VIRTUAL card " \
+  "Result: every check passed"
 cmp -s "$work/kit/board-eeprom.bin" "$card/board.bin" || fail "/card's board-eeprom.bin"
 cmp -s "$work/kit/dsp-eeprom.bin" "$card/dsp.bin" || fail "/card's dsp-eeprom.bin"
 ! grep -Eq ' (SET|BAD) dev=A[02] ' "$card/log.txt" || fail "/card wrote to an EEPROM"
+# ... and stopped with Ctrl+C in the middle of a DSP read: the kit leaves it
+# to the check, which puts the card back and says so, waits for it, keeps
+# its report and ends with its code (3). The runner is the terminal's
+# program, as for Ctrl+C above.
+rm "$card/log.txt"
+exec 3<>"$work/keys"
+kit_input=$work/keys kit_env=(OSTREL_SIMCARD_DIR="$(winepath -w "$card")")
+# Enter comes as a terminal sends it, not turned into a line feed: typed
+# once the check runs, long after stty.
+kit_command card-stopped script -qefc "stty -icrnl; exec wine selftest-runner.exe /card" /dev/null &
+kit_pid=$!
+for _ in $(seq 600); do
+  running 'cardcheck.exe' && break
+  sleep 0.1
+done
+printf 'yes\r' >&3
+for _ in $(seq 600); do
+  grep -q ' GET dev=A2 ' "$card/log.txt" 2>/dev/null && break
+  sleep 0.1
+done
+printf '\003' >&3
+finish_kit card-stopped
+exec 3>&-
+kit_input=/dev/null kit_env=()
+status=$(cat "$work/card-stopped.status")
+[ "$status" -eq 3 ] || fail "/card stopped ended with $status: $(cat "$work/card-stopped.out")"
+expect_results "Interrupted: the check was stopped before its end; the channel decoder was put back."
+[ "$(grep -c ' SET dev=10 sub=07 ' "$card/log.txt")" = 2 ] || fail "/card stopped: no restore"
 wine regsvr32 /u /s "$(winepath -w "$work/kit/simcard_com.dll")"
 wineserver -w
 

@@ -9,6 +9,7 @@
 
 #include "capture_registry.h"
 #include "command_end_to_end.h"
+#include "simcard/com/registry_key.h"
 #include "simcard/com/request_hold.h"
 
 namespace ostrel_commands {
@@ -32,16 +33,9 @@ constexpr wchar_t kCutOff[] =
 class NativeDllsFirst {
  public:
   explicit NativeDllsFirst(std::initializer_list<const wchar_t*> dlls) {
-    HKEY key = nullptr;
-    if (RegCreateKeyExW(HKEY_CURRENT_USER, kOverrides, 0, nullptr, 0, KEY_SET_VALUE, nullptr, &key,
-                        nullptr) != ERROR_SUCCESS) {
-      return;
-    }
-    for (const wchar_t* dll : dlls) {
-      RegSetValueExW(key, dll, 0, REG_SZ, reinterpret_cast<const BYTE*>(kNativeFirst),
-                     sizeof kNativeFirst);
-    }
-    RegCloseKey(key);
+    const auto key =
+        simcard::com::RegistryKey::Create(HKEY_CURRENT_USER, kOverrides, KEY_SET_VALUE);
+    for (const wchar_t* dll : dlls) key.SetString(dll, kNativeFirst);
   }
   ~NativeDllsFirst() { RegDeleteTreeW(HKEY_CURRENT_USER, kProgramDefaults); }
   NativeDllsFirst(const NativeDllsFirst&) = delete;

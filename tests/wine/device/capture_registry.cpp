@@ -12,45 +12,34 @@
 
 #include "simcard/com/capture_identifiers.h"
 #include "simcard/com/listed_capture_devices.h"
+#include "simcard/com/guid_text.h"
 #include "simcard/com/registration.h"
-#include "simcard/com/registry_key.h"
+#include "simcard/com/set_aside_capture_entries.h"
 
 using Microsoft::WRL::ComPtr;
 using simcard::com::GuidText;
+using simcard::com::RegistryKey;
 
 namespace {
-
-// The machine's own classes, not HKCR's merged view: what is set aside there
-// is put back there, never turned into a registration of this user's own.
-const HKEY kMachine = HKEY_LOCAL_MACHINE;
-
-std::wstring InstanceKey() {
-  return L"Software\\Classes\\CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance";
-}
-
-// Outside the category, so that the entries survive a test that dies while
-// it holds them aside.
-constexpr wchar_t kTestsKey[] = L"Software\\Ostrel tests";
-constexpr wchar_t kSetAsideKey[] = L"Software\\Ostrel tests\\Capture devices set aside";
 
 void Check(LSTATUS status, const char* what) {
   if (status != ERROR_SUCCESS) throw std::runtime_error(what);
 }
 
-// An open registry key with every right, closed when it goes.
-class Key : public simcard::com::RegistryKey {
- public:
-  Key(HKEY parent, const std::wstring& name, bool create)
-      : RegistryKey(parent, name, KEY_ALL_ACCESS, create) {}
-};
+// The machine's own capture entries, not HKCR's merged view: what the tests
+// set aside there is put back there.
+RegistryKey MachineCaptureEntry(const GUID& entry) {
+  const RegistryKey classes =
+      simcard::com::OpenClasses(simcard::com::RegistrationScope::kMachine, KEY_ALL_ACCESS);
+  const std::wstring name =
+      L"CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance\\" + GuidText(entry);
+  RegistryKey key = RegistryKey::Create(classes.Get(), name);
+  if (!key) throw std::runtime_error("cannot create a device entry");
+  return key;
+}
 
 void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
   Check(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), "set value");
-}
-
-void SetString(HKEY key, const wchar_t* name, const std::wstring& text) {
-  SetValue(key, name, REG_SZ, text.c_str(),
-           static_cast<DWORD>((text.size() + 1) * sizeof(wchar_t)));
 }
 
 // The category's devices as the system device enumerator lists them.
@@ -72,46 +61,28 @@ bool RegisteredForThisUserOnly() {
 }  // namespace
 
 CaptureDevices::CaptureDevices() {
-  PutBackSetAsideCaptureDevices();
-  const Key aside(HKEY_CURRENT_USER, kSetAsideKey, true);
-  if (!aside) throw std::runtime_error("cannot make the set-aside key");
-  if (const Key instances(kMachine, InstanceKey(), false); instances) {
-    Check(RegCopyTreeW(instances.Get(), nullptr, aside.Get()), "set entries aside");
+  if (!simcard::com::SetAsideCaptureEntries()) {
+    throw std::runtime_error("cannot set the capture category's entries aside");
   }
-  Check(RegDeleteTreeW(kMachine, InstanceKey().c_str()), "remove the entries");
 }
 
 CaptureDevices::~CaptureDevices() {
-  PutBackSetAsideCaptureDevices();
+  simcard::com::PutBackSetAsideCaptureEntries();
 }
 
 void CaptureDevices::Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
-  SetString(device.Get(), L"FriendlyName", friendlyName);
+  Check(MachineCaptureEntry(entry).SetString(L"FriendlyName", friendlyName), "set the name");
 }
 
 void CaptureDevices::AddWithoutName(const GUID& entry, const CLSID& clsid) {
-  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
-  if (!device) throw std::runtime_error("cannot create a device entry");
-  SetString(device.Get(), L"CLSID", GuidText(clsid));
+  Check(MachineCaptureEntry(entry).SetString(L"CLSID", GuidText(clsid)), "set the class");
 }
 
 void CaptureDevices::AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  const Key device(kMachine, InstanceKey() + L"\\" + GuidText(entry), true);
-  SetValue(device.Get(), L"FriendlyName", REG_DWORD, &friendlyName, sizeof(friendlyName));
-}
-
-void PutBackSetAsideCaptureDevices() {
-  const Key aside(HKEY_CURRENT_USER, kSetAsideKey, false);
-  if (!aside) return;
-  RegDeleteTreeW(kMachine, InstanceKey().c_str());
-  const Key instances(kMachine, InstanceKey(), true);
-  Check(RegCopyTreeW(aside.Get(), nullptr, instances.Get()), "put the entries back");
-  Check(RegDeleteTreeW(HKEY_CURRENT_USER, kSetAsideKey), "remove the set-aside key");
-  // Its parent too, which nothing else uses: the tests leave no key behind.
-  RegDeleteKeyW(HKEY_CURRENT_USER, kTestsKey);
+  SetValue(MachineCaptureEntry(entry).Get(), L"FriendlyName", REG_DWORD, &friendlyName,
+           sizeof(friendlyName));
 }
 
 std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
@@ -145,7 +116,7 @@ namespace {
 // what an earlier run that died left aside.
 class PutBackFirst : public testing::Environment {
  public:
-  void SetUp() override { PutBackSetAsideCaptureDevices(); }
+  void SetUp() override { simcard::com::PutBackSetAsideCaptureEntries(); }
 };
 
 [[maybe_unused]] testing::Environment* const kPutBackFirst =

@@ -12,10 +12,9 @@
 #include "simcard/com/sim_filter_classes.h"
 
 // Sets aside the category's existing device entries for the test's lifetime
-// and removes what the test added when it goes, putting the old ones back.
-// They are kept aside in the registry, so that entries a test left aside
-// when it died are put back by the next one (and before the first test of
-// each program that links this).
+// and removes what the test added when it goes, putting the old ones back
+// (set_aside_capture_entries.h). Entries a test left aside when it died are
+// put back before the first test of each program that links this.
 class CaptureDevices {
  public:
   CaptureDevices();
@@ -29,8 +28,6 @@ class CaptureDevices {
   void AddWithoutName(const GUID& entry, const CLSID& clsid);
   void AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid);
 };
-
-void PutBackSetAsideCaptureDevices();
 
 // Empties the category into devices for a test; otherwise why it can't be
 // emptied here, the reason to skip the test with.

@@ -14,10 +14,12 @@
 #include "capture_registry.h"
 #include "device/filter_connection.h"
 #include "device/i2c_request.h"
+#include "simcard/com/card_folder.h"
 #include "simcard/com/com_module.h"
 #include "simcard/com/sim_filter_classes.h"
 #include "support/caller_trace.h"
 #include "support/recording_view.h"
+#include "support/temp_folder.h"
 
 using Microsoft::WRL::ComPtr;
 using simcard::com::FilterKind;
@@ -46,7 +48,10 @@ class FilterLookup : public testing::Test {
     ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     if (const std::string why = EmptyCaptureCategory(devices); !why.empty()) GTEST_SKIP() << why;
   }
-  void TearDown() override { CoUninitialize(); }
+  void TearDown() override {
+    SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
+    CoUninitialize();
+  }
 
   // Every object the simulated classes handed out is gone once the test's
   // own references are; only the class objects being served remain.
@@ -160,6 +165,9 @@ TEST_F(FilterLookup, AFilterTheGraphCannotTakeGivesNoConnection) {
 TEST_F(FilterLookup, AConnectionKeepsItsFilterUntilItIsClosed) {
   const ServedClass card(kCardA, FilterKind::Card);
   devices->Add(kEntry1, kName, kCardA);
+  // The card's folder holds no images yet: the card is erased.
+  const TempFolder folder;
+  SetEnvironmentVariableW(simcard::com::kCardFolderVariable, folder.path().c_str());
 
   I2CControl control = OpenI2CControl(view);
   ASSERT_NE(control, nullptr);
@@ -169,7 +177,7 @@ TEST_F(FilterLookup, AConnectionKeepsItsFilterUntilItIsClosed) {
   EXPECT_EQ(simcard::com::CurrentCounts().objects, 2);
   const std::uint8_t subaddress[2] = {0x08, 0x00};
   std::uint8_t buffer[8] = {};
-  ASSERT_TRUE(I2CGet(*control, 0xA0, subaddress, 2, buffer, 8));
+  EXPECT_TRUE(I2CGet(*control, 0xA0, subaddress, 2, buffer, 8));
   EXPECT_EQ(std::vector<std::uint8_t>(buffer, buffer + 8), std::vector<std::uint8_t>(8, 0xFF));
 
   CloseI2CControl(control);

@@ -21,7 +21,7 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
-#include "simcard/com/registration.h"
+#include "simcard/com/guid_text.h"
 #include "simcard/com/sim_filter_classes.h"
 #include "support/caller_trace.h"
 #include "support/recording_view.h"
@@ -137,6 +137,19 @@ TEST_F(TransferEndToEnd, ACardThatCannotBeOpenedIsNotFound) {
   const std::vector<std::string> notes = ReadLines(card / "com.log");
   ASSERT_FALSE(notes.empty());
   EXPECT_TRUE(Contains(notes.front(), "open failed")) << notes.front();
+  ExpectDllReleasedEverything();
+}
+
+// A registration left behind must never pass for the real card.
+TEST_F(TransferEndToEnd, ACardWithoutAFolderNamedFailsEveryRequest) {
+  SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
+
+  Bytes buffer(256);
+  EXPECT_FALSE(ReadBoardEEPROM(context, buffer, 256));
+  EXPECT_EQ(view.Messages(),
+            std::vector<std::string>{"error: ReadEEPROM: I2C-read to Board EEPROM failed"});
+  EXPECT_EQ(view.position, 0);
+  EXPECT_FALSE(std::filesystem::exists(card / "log.txt"));
   ExpectDllReleasedEverything();
 }
 

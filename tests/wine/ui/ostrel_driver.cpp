@@ -6,6 +6,8 @@
 #include <array>
 #include <cstdint>
 
+#include "simcard/com/module_path.h"
+
 namespace ostrel_ui {
 
 namespace {
@@ -153,10 +155,7 @@ std::wstring OstrelExePath() {
       n > 0 && n < buffer.size()) {
     return buffer.data();
   }
-  const DWORD n = GetModuleFileNameW(nullptr, buffer.data(), buffer.size());
-  std::wstring path(buffer.data(), n);
-  path.resize(path.find_last_of(L"\\/") + 1);
-  return path + L"ostrel.exe";
+  return (simcard::com::ProgramFolder() / L"ostrel.exe").wstring();
 }
 
 OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
@@ -453,13 +452,44 @@ bool AnswerMessageBox(HWND box, int buttonId) {
   return WaitForClosed(box, kTimeoutMs);
 }
 
+namespace {
+
+struct Descendants {
+  std::vector<HWND> windows;
+};
+
+BOOL CALLBACK CollectDescendant(HWND window, LPARAM context) {
+  reinterpret_cast<Descendants*>(context)->windows.push_back(window);
+  return TRUE;
+}
+
+}  // namespace
+
+HWND FileNameBox(HWND dialog) {
+  Descendants all;
+  EnumChildWindows(dialog, CollectDescendant, reinterpret_cast<LPARAM>(&all));
+  const auto withId = [&](int id) -> HWND {
+    for (HWND window : all.windows) {
+      if (GetDlgCtrlID(window) == id) return window;
+    }
+    return nullptr;
+  };
+  if (HWND combo = withId(cmb13)) {
+    HWND edit = FindWindowExW(combo, nullptr, L"Edit", nullptr);
+    return edit != nullptr ? edit : combo;
+  }
+  if (HWND edit = withId(edt1)) return edit;
+  for (HWND window : all.windows) {
+    if (ClassName(window) == L"Edit") return window;
+  }
+  return nullptr;
+}
+
 bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
                       const std::wstring& path, DWORD timeoutMs) {
   HWND dialog = process.WaitForWindow(caption, timeoutMs);
   if (dialog == nullptr) return false;
-  // The file name box: a combo box in newer templates, an edit in older ones.
-  HWND name = GetDlgItem(dialog, cmb13);
-  if (name == nullptr) name = GetDlgItem(dialog, edt1);
+  HWND name = FileNameBox(dialog);
   if (name == nullptr) return false;
   SetText(name, path);
   Click(GetDlgItem(dialog, IDOK));

@@ -32,8 +32,10 @@ class OstrelProcess {
   // ("NAME=value") are added to the test's own environment.
   explicit OstrelProcess(const std::vector<std::wstring>& extraEnvironment = {},
                          const std::wstring& exe = OstrelExePath());
-  // A console program of the kit (the card check), started with arguments
-  // in this program's console, its standard input read from input.
+  // Another program of the kit (the card check, the item-based save
+  // dialog), started with arguments and no main window to wait for; a
+  // console program runs in this program's console, its standard input read
+  // from input.
   OstrelProcess(const std::wstring& exe, const std::wstring& arguments,
                 const std::vector<std::wstring>& extraEnvironment, HANDLE input);
   ~OstrelProcess();
@@ -129,9 +131,15 @@ BoxIcon MessageBoxIcon(HWND box);
 // Presses the box's button (OK by default) and waits for the box to close.
 bool AnswerMessageBox(HWND box, int buttonId = IDOK);
 
+// The file name box, wherever the dialog keeps it: the combo box cmb13 (its
+// edit, where it has one) or the edit edt1, direct children of the
+// old-style dialog; in the item-based dialog of Windows 7 and later the
+// edit of the combo box cmb13, deep among the dialog's descendants. Failing
+// both, the dialog's first edit.
+HWND FileNameBox(HWND dialog);
 // Types path into the process's file dialog with the caption ("Save As",
-// "Open") and presses its OK button; false when no such dialog showed up or
-// it did not close.
+// "Open"), old-style or item-based, and presses its OK button; false when no
+// such dialog showed up or it did not close.
 bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
                       const std::wstring& path, DWORD timeoutMs = kTimeoutMs);
 // Cancels the process's file dialog with the caption.

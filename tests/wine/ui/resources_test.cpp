@@ -9,6 +9,7 @@
 #include <span>
 #include <string>
 
+#include "common/system_library_win32.h"
 #include "ostrel_commit.h"
 #include "ostrel_driver.h"
 #include "ostrel_version.h"
@@ -40,11 +41,19 @@ class OstrelResources : public testing::Test {
     void* value = nullptr;
     UINT length = 0;
     const std::wstring key = std::wstring(L"\\StringFileInfo\\040904b0\\") + name;
-    if (!VerQueryValueW(info.data(), key.c_str(), &value, &length) || length == 0) return {};
+    if (!query_(info.data(), key.c_str(), &value, &length) || length == 0) return {};
     return static_cast<const wchar_t*>(value);
   }
 
   HMODULE module_ = nullptr;
+  // From the system folder at run time: imported, version.dll (no known DLL)
+  // would be looked for beside the test program first.
+  const SystemLibrary versionDll_{L"version.dll"};
+  decltype(&GetFileVersionInfoSizeW) sizeOf_ =
+      versionDll_.Find<decltype(GetFileVersionInfoSizeW)>("GetFileVersionInfoSizeW");
+  decltype(&GetFileVersionInfoW) read_ =
+      versionDll_.Find<decltype(GetFileVersionInfoW)>("GetFileVersionInfoW");
+  decltype(&VerQueryValueW) query_ = versionDll_.Find<decltype(VerQueryValueW)>("VerQueryValueW");
 };
 
 TEST_F(OstrelResources, Icon128ComesIn16And32And48Pixels) {
@@ -66,14 +75,15 @@ TEST_F(OstrelResources, String101IsTheAboutEntry) {
 
 // The version the build defines, so that a new version is made in one place.
 TEST_F(OstrelResources, VersionRecordIsTheBuildsVersionAndCommitInUsEnglishUnicode) {
+  ASSERT_TRUE(sizeOf_ && read_ && query_);
   const std::wstring path = OstrelExePath();
-  const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+  const DWORD size = sizeOf_(path.c_str(), nullptr);
   ASSERT_GT(size, 0u);
   std::vector<std::uint8_t> info(size);
-  ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+  ASSERT_TRUE(read_(path.c_str(), 0, size, info.data()));
   VS_FIXEDFILEINFO* fixed = nullptr;
   UINT length = 0;
-  ASSERT_TRUE(VerQueryValueW(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
+  ASSERT_TRUE(query_(info.data(), L"\\", reinterpret_cast<void**>(&fixed), &length));
   const DWORD version[] = {OSTREL_VERSION_NUMBERS};
   EXPECT_EQ(fixed->dwFileVersionMS, version[0] << 16 | version[1]);
   EXPECT_EQ(fixed->dwFileVersionLS, version[2] << 16 | version[3]);

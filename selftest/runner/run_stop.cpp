@@ -1,0 +1,66 @@
+#include "run_stop.h"
+
+#include <utility>
+
+namespace selftest {
+
+namespace {
+
+// Long enough for the card check to finish its request and put the card
+// back (it is given 10 s), and for the kit to put everything back then.
+constexpr DWORD kConsolePatienceMs = 20000;
+
+// The thread's windows get what was sent or posted to them.
+void AnswerMessages() {
+  MSG message;
+  while (PeekMessageW(&message, nullptr, 0, 0, PM_REMOVE)) {
+    TranslateMessage(&message);
+    DispatchMessageW(&message);
+  }
+}
+
+}  // namespace
+
+RunStop::RunStop() : console_(kConsolePatienceMs) {}
+
+RunStop::Waited RunStop::WaitFor(HANDLE handle, DWORD timeoutMs, bool untilStop,
+                                 bool endOnSessionEnd) {
+  const ULONGLONG deadline = GetTickCount64() + timeoutMs;
+  const HANDLE previous = std::exchange(waitedFor_, handle);
+  const bool previousEnd = std::exchange(endWaitedFor_, endOnSessionEnd);
+  Waited waited = Waited::kTimedOut;
+  for (;;) {
+    if (untilStop && Requested()) {
+      waited = Waited::kStopped;
+      break;
+    }
+    const ULONGLONG now = GetTickCount64();
+    if (timeoutMs != INFINITE && now >= deadline) break;
+    const DWORD left = timeoutMs == INFINITE ? INFINITE : static_cast<DWORD>(deadline - now);
+    const HANDLE handles[] = {handle, console_.RequestedEvent()};
+    const DWORD count = untilStop ? 2 : 1;
+    const DWORD result = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_ALLINPUT);
+    if (result == WAIT_OBJECT_0) {
+      waited = Waited::kDone;
+      break;
+    }
+    if (result == WAIT_OBJECT_0 + count) {
+      AnswerMessages();
+    } else if (result != WAIT_OBJECT_0 + 1) {
+      break;  // timed out, or the handle is no longer one to wait on
+    }
+  }
+  waitedFor_ = previous;
+  endWaitedFor_ = previousEnd;
+  return waited;
+}
+
+void RunStop::EndSession() {
+  sessionEnding_ = true;
+  if (waitedFor_ != nullptr && endWaitedFor_) {
+    TerminateProcess(waitedFor_, ERROR_SHUTDOWN_IN_PROGRESS);
+    WaitForSingleObject(waitedFor_, INFINITE);
+  }
+}
+
+}  // namespace selftest
