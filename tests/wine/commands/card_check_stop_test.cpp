@@ -7,7 +7,6 @@
 #include <gtest/gtest.h>
 
 #include <array>
-#include <fstream>
 
 #include "command_end_to_end.h"
 
@@ -36,7 +35,10 @@ class CardCheckStopped : public testing::Test {
   void SetUp() override {
     std::array<wchar_t, MAX_PATH> exe{};
     const DWORD length = GetEnvironmentVariableW(L"OSTREL_CARDCHECK", exe.data(), exe.size());
-    if (length == 0 || length >= exe.size()) GTEST_SKIP() << "run by the CardCheck test";
+    if (length == 0 || length >= exe.size()) {
+      // A Ctrl+C sent here would stop whatever else runs in this console.
+      GTEST_SKIP() << "run only by the build's CardCheck test, in a console of its own";
+    }
     exe_ = exe.data();
     card_.SetBoard(DistinctBytes(256, 80));
     card_.SetDsp(DistinctBytes(32768, 81));
@@ -74,11 +76,9 @@ class CardCheckStopped : public testing::Test {
     EXPECT_TRUE(IsRestoreAt(log, restore));
     EXPECT_EQ(card_.ChDec(), ChDecAtRest());
     EXPECT_EQ(out_.Names(), std::vector<std::string>{"card-check.txt"});
-    std::ifstream report(out_ / "card-check.txt");
-    std::string line;
-    std::string last;
-    while (std::getline(report, line)) last = line;  // text mode: no line ends
-    EXPECT_EQ(last,
+    const std::vector<std::string> report = ReadLines(out_ / "card-check.txt");
+    ASSERT_FALSE(report.empty());
+    EXPECT_EQ(report.back(),
               "Interrupted: the check was stopped before its end; the channel decoder was put "
               "back.");
   }
