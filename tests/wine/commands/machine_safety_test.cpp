@@ -220,7 +220,9 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndAKilledOstrelsCutIsToldOnce) {
 
 // A log-off while a failure box waits: Windows asks, is told yes, ends the
 // session and then ends the program. By then the channel decoder is back,
-// the connection closed and the command's own files gone.
+// the connection closed and the command's own files gone. Cancelled
+// (wParam FALSE), the end changes nothing: the command goes on as it would
+// have, and restores the channel decoder once.
 TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
   struct LogOff {
     const char* what;
@@ -228,11 +230,15 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
     bool save;
     std::wstring box;
     std::size_t requests;  // the failed one last but for the restore
+    bool ending;           // WM_ENDSESSION's wParam
   };
   const LogOff logOffs[] = {
-      {"DSP save", true, true, L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5},
-      {"DSP write", true, false, L"ReadEEPROM: I2C-write to DSP EEPROM failed (page 1)!", 5},
-      {"board save of a new file", false, true, L"ReadEEPROM: I2C-read to Board EEPROM failed", 2},
+      {"DSP save", true, true, L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, true},
+      {"DSP write", true, false, L"ReadEEPROM: I2C-write to DSP EEPROM failed (page 1)!", 5, true},
+      {"board save of a new file", false, true, L"ReadEEPROM: I2C-read to Board EEPROM failed", 2,
+       true},
+      {"DSP save, the end cancelled", true, true,
+       L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, false},
   };
   for (const LogOff& l : logOffs) {
     SCOPED_TRACE(l.what);
@@ -252,14 +258,21 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
     EXPECT_EQ(box->text, l.box);
 
     EXPECT_EQ(AgreesToEndSession(), true);
-    const std::optional<ULONGLONG> handled = EndSession(true);
+    const std::optional<ULONGLONG> handled = EndSession(l.ending);
     ASSERT_TRUE(handled) << "no answer to WM_ENDSESSION";
-    std::printf("duration: session end handled in %llu ms (%s)\n", *handled, l.what);
-    ExpectCardReleasedEverything(1);
-    program_.reset();  // ended by the system, the box still open
+    if (l.ending) {
+      std::printf("duration: session end handled in %llu ms (%s)\n", *handled, l.what);
+      ExpectCardReleasedEverything(1);
+      program_.reset();  // ended by the system, the box still open
+    } else {
+      AnswerBox(L"Ostrel", l.box, BoxIcon::Stop);
+      ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
+      EXPECT_TRUE(WaitForProgress(0)) << Progress();
+      EXPECT_TRUE(WaitForCommandsEnabled());
+    }
 
     const std::vector<LoggedTransaction> log = card_.Log();
-    ASSERT_EQ(log.size(), l.requests + (l.dsp ? 2 : 0));
+    ASSERT_EQ(log.size(), l.requests + (l.dsp ? 2 : 0)) << "one restore";
     EXPECT_NE(log[l.requests - 1].result, "ok") << "the failed request";
     EXPECT_EQ(IsRestoreAt(log, l.requests), l.dsp);
     EXPECT_EQ(card_.ChDec(), ChDecAtRest()) << "the registers are back";
@@ -269,34 +282,10 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
     } else {
       EXPECT_EQ(files_.Names(), std::vector<std::string>{});
     }
+    program_.reset();
     std::filesystem::remove(file);
     std::filesystem::remove(card_.Path() / "log.txt");
   }
-}
-
-// The session's end cancelled (wParam FALSE): the command goes on exactly as
-// it would have, and restores the channel decoder once.
-TEST_F(OnThePc, ACancelledLogOffChangesNothing) {
-  card_.SetChDec(ChDecAtRest());
-  card_.SetConfig("fail_transaction=5\n");
-  const Bytes before = DistinctBytes(100, 71);
-  WriteWholeFile(files_ / "dsp.bin", before);
-  ASSERT_NO_FATAL_FAILURE(StartProgram());
-  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
-  ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
-  ASSERT_TRUE(ostrel_ui::WaitForMessageBox(*program_, L"Ostrel", kTransferTimeoutMs));
-  EXPECT_EQ(AgreesToEndSession(), true);
-  ASSERT_TRUE(EndSession(false));
-  AnswerBox(L"Ostrel", L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", BoxIcon::Stop);
-  ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
-  EXPECT_TRUE(WaitForProgress(0)) << Progress();
-  EXPECT_TRUE(WaitForCommandsEnabled());
-  EXPECT_EQ(card_.Log().size(), 5u + 2u) << "one restore";
-  EXPECT_TRUE(IsRestoreAt(card_.Log(), 5));
-  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
-  EXPECT_EQ(ReadWholeFile(files_ / "dsp.bin"), before);
-  EXPECT_EQ(files_.Names(), std::vector<std::string>{"dsp.bin"});
-  EXPECT_EQ(AgreesToEndSession(), true);
 }
 
 // Forced, the session may end in the middle of the transfer too: the
