@@ -1,5 +1,7 @@
 #include "report.h"
 
+#include <windows.h>
+
 #include <fstream>
 
 #include "selftest/console/console_text.h"
@@ -16,9 +18,19 @@ void Report::Record(const std::vector<std::string>& lines) {
 }
 
 bool Report::Write() const {
-  std::ofstream file(resultsFile_, std::ios::binary | std::ios::trunc);
-  for (const std::string& line : lines_) file << line << "\r\n";
-  return static_cast<bool>(file);
+  // Written beside it and then put in its place: the kit may be ended at any
+  // moment (the session's end), and a results file cut short would lose
+  // what an earlier write had said.
+  std::filesystem::path written = resultsFile_;
+  written += L".new";
+  {
+    std::ofstream file(written, std::ios::binary | std::ios::trunc);
+    for (const std::string& line : lines_) file << line << "\r\n";
+    file.flush();
+    if (!file) return false;
+  }
+  return MoveFileExW(written.c_str(), resultsFile_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != FALSE;
 }
 
 }  // namespace selftest
