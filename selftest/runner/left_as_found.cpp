@@ -36,14 +36,17 @@ std::vector<GuardedKey> GuardRegistry(bool underWine) {
 }
 
 // Wine shows a dialog for a crashed program and waits; Windows does not
-// with the error mode the test programs inherit. The key is made volatile
-// where it is new, so that not even a killed run leaves it.
+// with the error mode the test programs inherit. Only a key the kit makes
+// itself is set, and made volatile, so that not even a killed run leaves
+// it; a value set in the user's own key would stay changed by one.
 void KeepCrashesQuiet(bool underWine) {
   SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   if (!underWine) return;
+  const wchar_t* const name = L"Software\\Wine\\WineDbg";
+  if (simcard::com::RegistryKey::Open(HKEY_CURRENT_USER, name, KEY_QUERY_VALUE)) return;
   const DWORD off = 0;
-  const auto key = simcard::com::RegistryKey::Create(HKEY_CURRENT_USER, L"Software\\Wine\\WineDbg",
-                                                     KEY_SET_VALUE, REG_OPTION_VOLATILE);
+  const auto key = simcard::com::RegistryKey::Create(HKEY_CURRENT_USER, name, KEY_SET_VALUE,
+                                                     REG_OPTION_VOLATILE);
   RegSetValueExW(key.Get(), L"ShowCrashDialog", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&off),
                  sizeof off);
 }

@@ -17,7 +17,8 @@ namespace selftest {
 std::vector<GuardedKey> GuardRegistry(bool underWine);
 
 // Keeps a crashing test program from waiting on a dialog: the error mode
-// the programs inherit, and under Wine its ShowCrashDialog (a guarded key).
+// the programs inherit, and under Wine its ShowCrashDialog (a guarded key),
+// where the user has no WineDbg key of their own.
 void KeepCrashesQuiet(bool underWine);
 
 // Puts back the capture entries a test program that died left aside, then
