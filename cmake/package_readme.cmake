@@ -54,4 +54,10 @@ endif()
 file(READ "${GUIDE}" OSTREL_GUIDE)
 string(STRIP "${OSTREL_GUIDE}" OSTREL_GUIDE)
 
-configure_file("${TEMPLATE}" "${OUTPUT}" @ONLY NEWLINE_STYLE CRLF)
+# Windows line endings throughout, the guide's and the changes' lines too
+# (configure_file's NEWLINE_STYLE would convert only the template's own).
+file(READ "${TEMPLATE}" template)
+string(CONFIGURE "${template}" readme @ONLY)
+string(REPLACE "\r\n" "\n" readme "${readme}")
+string(REPLACE "\n" "\r\n" readme "${readme}")
+file(WRITE "${OUTPUT}" "${readme}")

@@ -9,21 +9,25 @@
   resource script and the sources of the layers that show messages.
 - Every relative link in the Markdown documents leads to a file or folder of
   the repository, and an anchor to a heading of the Markdown file it names.
-- The guide and the changelog, which make up README.txt, are plain ASCII in
-  lines of at most 76 characters (README.txt is read in Notepad).
+- README.txt, made as packaging makes it (the guide, and the changelog's
+  section of the version), is plain ASCII in lines of at most 76 characters,
+  each ending in CR LF: it is read in Notepad.
 
 usage: check_docs.py [ROOT]    (ROOT: the repository, this script's by default)
 Prints each fault, and exits 1 when there is one.
 """
 import os
 import re
+import subprocess
 import sys
+import tempfile
 import urllib.parse
 from pathlib import Path
 
 GUIDE = "docs/operator-guide.txt"
 TABLE_SECTION = "Messages"
-README_TXT_SOURCES = [GUIDE, "CHANGELOG.md"]
+README_TXT_TEMPLATE = "cmake/package_readme.txt.in"
+README_TXT_SCRIPT = "cmake/package_readme.cmake"
 README_TXT_WIDTH = 76
 
 TABLE, GUIDE_TEXT, NOT_SHOWN = "the message table", "the guide", None
@@ -144,15 +148,32 @@ def check_texts(root, faults):
             faults.append(f'{where}: "{text}" is not in {place} of {GUIDE}')
 
 
-def check_readme_txt_sources(root, faults):
-    for name in README_TXT_SOURCES:
-        for number, line in enumerate((root / name).read_bytes().split(b"\n"), 1):
-            line = line.rstrip(b"\r")
-            if not line.isascii():
-                faults.append(f"{name}:{number}: not ASCII (README.txt is read in Notepad)")
-            elif len(line) > README_TXT_WIDTH:
-                faults.append(f"{name}:{number}: {len(line)} characters, more than "
-                              f"{README_TXT_WIDTH}")
+def check_readme_txt(root, faults):
+    """README.txt as packaging makes it for the version CMakeLists.txt names."""
+    version = re.search(r"project\(Ostrel VERSION (\S+)",
+                        (root / "CMakeLists.txt").read_text(encoding="utf-8")).group(1)
+    with tempfile.TemporaryDirectory() as folder:
+        output = Path(folder) / "README.txt"
+        made = subprocess.run(
+            ["cmake", f"-DSOURCE_DIR={root}", f"-DTEMPLATE={root / README_TXT_TEMPLATE}",
+             f"-DGUIDE={root / GUIDE}", f"-DCHANGELOG={root / 'CHANGELOG.md'}",
+             f"-DVERSION={version}", f"-DOUTPUT={output}", "-P", str(root / README_TXT_SCRIPT)],
+            capture_output=True, text=True)
+        if made.returncode != 0:
+            faults.append(f"README.txt cannot be made: {made.stderr.strip()}")
+            return
+        lines = output.read_bytes().split(b"\r\n")
+    if lines[-1]:
+        faults.append("README.txt: its last line does not end with CR LF")
+    for number, line in enumerate(lines, 1):
+        start = line[:40].decode("ascii", "replace")
+        if b"\n" in line or b"\r" in line:
+            faults.append(f"README.txt:{number}: a line ending other than CR LF ({start}...)")
+        elif not line.isascii():
+            faults.append(f"README.txt:{number}: not ASCII, which Notepad may garble ({start}...)")
+        elif len(line) > README_TXT_WIDTH:
+            faults.append(f"README.txt:{number}: {len(line)} characters, more than "
+                          f"{README_TXT_WIDTH} ({start}...)")
 
 
 def markdown_files(root):
@@ -216,7 +237,7 @@ def main():
     root = Path(sys.argv[1] if len(sys.argv) > 1 else Path(__file__).parent.parent).resolve()
     faults = []
     check_texts(root, faults)
-    check_readme_txt_sources(root, faults)
+    check_readme_txt(root, faults)
     check_links(root, faults)
     for fault in faults:
         print(fault)
