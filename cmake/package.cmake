@@ -1,9 +1,9 @@
 # The operators' package, target ostrel_package (scripts/package.sh builds
 # it): dist/ostrel-<version>-win32.zip with the stripped program, the
-# operators' README with Windows line endings (naming the commit and
-# carrying the version's changes), the licence and SHA256SUMS. Nothing of the
-# simulated card goes in: images made for a virtual card must never reach a
-# real one.
+# operators' README (the operator guide with Windows line endings, naming the
+# commit and carrying the version's changes), the licence and SHA256SUMS.
+# Nothing of the simulated card goes in: images made for a virtual card must
+# never reach a real one.
 #
 # The program is signed, when the maintainers configure a key, before it goes
 # into any archive (scripts/sign_program.py); every archive takes it from
@@ -29,7 +29,8 @@ add_custom_target(ostrel_package
   COMMAND ${CMAKE_COMMAND} -E rm -f ${package_archive}
   COMMAND ${take_program}
   COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
-          -DTEMPLATE=${PROJECT_SOURCE_DIR}/docs/README.txt.in
+          -DTEMPLATE=${PROJECT_SOURCE_DIR}/cmake/package_readme.txt.in
+          -DGUIDE=${PROJECT_SOURCE_DIR}/docs/operator-guide.txt
           -DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DVERSION=${PROJECT_VERSION}
           -DOUTPUT=${package_files}/README.txt -P ${PROJECT_SOURCE_DIR}/cmake/package_readme.cmake
   COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/sign_program.py

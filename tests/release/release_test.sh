@@ -183,12 +183,12 @@ publisher \"Ostrel release tests\", no time stamp$" ;;
     # What an earlier proof could leave in the work folder's clone: a hook,
     # and a filter that changes a source as it is checked out while git
     # status stays clean.
-    git -C "$clone" config filter.poison.smudge "sed s/Safety.notes/Safety.tips/"
-    git -C "$clone" config filter.poison.clean "sed s/Safety.tips/Safety.notes/"
-    echo "*.in filter=poison" >"$clone/.git/info/attributes"
+    git -C "$clone" config filter.poison.smudge "sed s/Back.up.first/Back.up.later/"
+    git -C "$clone" config filter.poison.clean "sed s/Back.up.later/Back.up.first/"
+    echo "*.txt filter=poison" >"$clone/.git/info/attributes"
     printf '#!/bin/sh\ntouch "%s"\n' "$work/hook-ran" >"$clone/.git/hooks/post-checkout"
     chmod +x "$clone/.git/hooks/post-checkout"
-    echo >>"$clone/docs/README.txt.in"  # so that a checkout writes it again
+    echo >>"$clone/docs/operator-guide.txt"  # so that a checkout writes it again
     proof unsigned "^PROVEN: .* \(on main\); ostrel\.exe unsigned$"
     [ ! -e "$work/hook-ran" ] || { echo "FAIL: the old clone's hook ran"; exit 1; } ;;
   RefusesModifiedTree) proof modified "^NOT PROVEN: built from uncommitted changes to [0-9a-f]{40}:" ;;
@@ -196,7 +196,7 @@ publisher \"Ostrel release tests\", no time stamp$" ;;
     altered changed-program unsigned "$flip_program_byte"
     proof changed-program "^NOT PROVEN: .* in: .*ostrel\.exe" ;;
   RefusesChangedReadme)
-    altered changed-readme signed "sed -i 's/Safety notes/Safety tips/' README.txt"
+    altered changed-readme signed "sed -i 's/Back up first/Back up later/' README.txt"
     proof changed-readme "^NOT PROVEN: .* in: .*README\.txt" ;;
   RefusesWrongSums)
     rm -rf "$work/wrong-sums-files" && cp -r "$work/signed" "$work/wrong-sums-files"
