@@ -421,13 +421,8 @@ HWND OpenSystemMenu(const OstrelProcess& process) {
 std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
                                                 const std::wstring& caption, DWORD timeoutMs) {
   HWND box = nullptr;
-  WaitUntil(
-      [&] {
-        box = process.WaitForDialog(0);
-        return box != nullptr && Text(box) == caption;
-      },
-      timeoutMs);
-  if (box == nullptr || Text(box) != caption) return std::nullopt;
+  const auto shown = [&] { return (box = process.WaitForDialog(0)) && Text(box) == caption; };
+  if (!WaitUntil(shown, timeoutMs)) return std::nullopt;
   // The message text is the static with the id the system's template gives it.
   return MessageBoxSeen{box, caption, Text(GetDlgItem(box, 0xFFFF))};
 }
