@@ -1,5 +1,7 @@
 #include "started_program.h"
 
+#include <vector>
+
 #include "selftest/common/card_check_contract.h"
 
 namespace selftest {
@@ -9,7 +11,6 @@ namespace {
 // Ending a process takes the system a moment; one that is still there after
 // this is stuck (in a driver, say) and reported.
 constexpr DWORD kEndWaitMs = 5000;
-constexpr DWORD kPollMs = 10;
 
 // A job that ends every process in it when the kit lets go of it, also when
 // the kit itself is killed.
@@ -22,22 +23,35 @@ Win32Handle KillOnCloseJob() {
   return job;
 }
 
-// The processes of the job that have not ended yet; 0 when it cannot be
-// asked.
-DWORD ActiveProcesses(HANDLE job) {
-  JOBOBJECT_BASIC_ACCOUNTING_INFORMATION accounting{};
-  if (!QueryInformationJobObject(job, JobObjectBasicAccountingInformation, &accounting,
-                                 sizeof accounting, nullptr)) {
-    return 0;
+// Far more than a test program starts.
+constexpr DWORD kListedProcesses = 64;
+
+// The processes of the job, as far as the system lists them. A process that
+// has ended stays listed until its last handle is closed.
+std::vector<ULONG_PTR> ProcessesOf(HANDLE job) {
+  struct {
+    JOBOBJECT_BASIC_PROCESS_ID_LIST list;
+    ULONG_PTR more[kListedProcesses - 1];
+  } ids{};
+  if (!QueryInformationJobObject(job, JobObjectBasicProcessIdList, &ids, sizeof ids, nullptr)) {
+    return {};
   }
-  return accounting.ActiveProcesses;
+  return std::vector<ULONG_PTR>(ids.list.ProcessIdList,
+                                ids.list.ProcessIdList + ids.list.NumberOfProcessIdsInList);
 }
 
-bool WaitUntilNoneIsLeft(HANDLE job) {
-  const ULONGLONG deadline = GetTickCount64() + kEndWaitMs;
-  while (ActiveProcesses(job) != 0) {
-    if (GetTickCount64() >= deadline) return false;
-    Sleep(kPollMs);
+// Waits until every process of the job has ended (its handles closed with
+// it), until the deadline.
+bool WaitUntilNoneIsLeft(HANDLE job, ULONGLONG deadline) {
+  for (const ULONG_PTR id : ProcessesOf(job)) {
+    const Win32Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_LIMITED_INFORMATION, FALSE,
+                                          static_cast<DWORD>(id)));
+    BOOL inJob = FALSE;
+    // Gone already, or the number reused by a program of another job.
+    if (!process || !IsProcessInJob(process.Get(), job, &inJob) || !inJob) continue;
+    const ULONGLONG now = GetTickCount64();
+    const DWORD left = now < deadline ? static_cast<DWORD>(deadline - now) : 0;
+    if (WaitForSingleObject(process.Get(), left) != WAIT_OBJECT_0) return false;
   }
   return true;
 }
@@ -82,11 +96,13 @@ void StartedProgram::TellToStop() const {
 bool StartedProgram::EndAll() {
   if (!process_) return true;
   if (!HasEnded()) endedByKit_ = true;
+  const ULONGLONG deadline = GetTickCount64() + kEndWaitMs;
   if (job_) {
     TerminateJobObject(job_.Get(), ERROR_PROCESS_ABORTED);
-    return WaitUntilNoneIsLeft(job_.Get());
+    if (!WaitUntilNoneIsLeft(job_.Get(), deadline)) return false;
+  } else {
+    TerminateProcess(process_.Get(), ERROR_PROCESS_ABORTED);
   }
-  TerminateProcess(process_.Get(), ERROR_PROCESS_ABORTED);
   return WaitForSingleObject(process_.Get(), kEndWaitMs) == WAIT_OBJECT_0;
 }
 
