@@ -142,7 +142,8 @@ std::string ConsentRequest(const FilePath& folder) {
          "- write to the card only the channel decoder switch, and its restore, that every DSP\n"
          "  save makes (once for each DSP read);\n"
          "- save what it read in " +
-         in(kBoardName) + " and " + in(kDspName) + ",\n  and its report in " + in(kReportName) +
+         in(kBoardName) + " and " + in(kDspName) + ",\n  and its report in " +
+         in(selftest::kCardCheckReportName) +
          ".\nType yes and press Enter to go on; anything else ends the check without touching "
          "the card: ";
 }
@@ -179,6 +180,6 @@ void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& fo
 
 void SaveReport(const CheckServices& services, const FilePath& folder, CheckReport& report) {
   const std::string text = report.Text();
-  Save(services, InFolder(folder, kReportName),
+  Save(services, InFolder(folder, selftest::kCardCheckReportName),
        std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), report);
 }

@@ -11,8 +11,8 @@
 #include "common/file.h"
 #include "common/undo_steps.h"
 #include "common/waiter.h"
+#include "selftest/common/card_check_contract.h"
 
-inline constexpr wchar_t kReportName[] = L"card-check.txt";
 inline constexpr wchar_t kBoardName[] = L"board-eeprom.bin";
 inline constexpr wchar_t kDspName[] = L"dsp-eeprom.bin";
 

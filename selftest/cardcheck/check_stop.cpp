@@ -3,14 +3,8 @@
 #include <utility>
 
 #include "device/chdec_switch.h"
-
-namespace {
-
-// As long as the runner waits for the check once it has been stopped: the
-// request under way and the restore take a moment at most.
-constexpr DWORD kStopPatienceMs = 10000;
-
-}  // namespace
+#include "selftest/common/card_check_contract.h"
+#include "selftest/console/console_text.h"
 
 std::string InterruptedLine(const std::vector<UndoSteps::Undone>& undone) {
   const std::string stopped = "Interrupted: the check was stopped before its end; ";
@@ -23,12 +17,36 @@ std::string InterruptedLine(const std::vector<UndoSteps::Undone>& undone) {
   return stopped + "the channel decoder was not switched at that moment.";
 }
 
+StopBeforeTheCheck::StopBeforeTheCheck() {
+  // Heard in a process group of its own too, where Ctrl+C starts ignored (an
+  // attribute children inherit; Wine then ignores every console event).
+  SetConsoleCtrlHandler(nullptr, FALSE);
+  SetConsoleCtrlHandler(Handler, TRUE);
+}
+
+StopBeforeTheCheck::~StopBeforeTheCheck() {
+  SetConsoleCtrlHandler(Handler, FALSE);
+}
+
+BOOL WINAPI StopBeforeTheCheck::Handler(DWORD event) {
+  if (event != CTRL_C_EVENT && event != CTRL_BREAK_EVENT && event != CTRL_CLOSE_EVENT) return FALSE;
+  selftest::Print("");
+  selftest::Print("Stopped before the check began: nothing was done.");
+  // Not ExitProcess: the program's thread may hold the console input's lock
+  // while it waits for the answer, and the run-time's exit would wait for it.
+  TerminateProcess(GetCurrentProcess(), selftest::kCardCheckStopped);
+  return TRUE;
+}
+
 CheckStop::CheckStop(CardAccess& access, CheckReport& report, std::function<void()> saveReport)
     : access_(access),
       report_(report),
       saveReport_(std::move(saveReport)),
-      console_(kStopPatienceMs),
-      session_({[this] { return !access_.Guarding(); }, [this] { Interrupt(); }}) {}
+      console_(selftest::kCardCheckStopWaitMs),
+      // A console program, or one without a visible window, cannot refuse the
+      // session's end: Windows ends it at once if it tries. The check agrees
+      // and puts the card back in WM_ENDSESSION, before Windows may end it.
+      session_({[] { return true; }, [this] { Interrupt(); }}) {}
 
 CheckStop::~CheckStop() {
   console_.Finished();

@@ -1,9 +1,13 @@
 #pragma once
 
 // How the card check is stopped from outside: Ctrl+C, Ctrl+Break or a closed
-// console, or the session's end (log-off, shutdown). Wherever it is, the
-// check puts back what it changed (the channel decoder's switch, its scratch
-// files), says so in its report's last line and ends with its own code.
+// console (the runner forwards each stop it hears as a Ctrl+Break to the
+// check's own process group), or the session's end (log-off, shutdown).
+// Wherever it is, the check puts back what it changed (the channel decoder's
+// switch, its scratch files), says so in its report's last line and ends with
+// kCardCheckStopped.
+
+#include <windows.h>
 
 #include <functional>
 #include <string>
@@ -21,6 +25,20 @@ struct CheckInterrupted {};
 // The report's last line once the check was stopped, from what was undone.
 std::string InterruptedLine(const std::vector<UndoSteps::Undone>& undone);
 
+// Before the check begins (the card looked up, the operator asked, the card
+// claimed) a stop ends the program at once: nothing has been changed yet,
+// and no stop interrupts a wait for the operator's answer.
+class StopBeforeTheCheck {
+ public:
+  StopBeforeTheCheck();
+  ~StopBeforeTheCheck();
+  StopBeforeTheCheck(const StopBeforeTheCheck&) = delete;
+  StopBeforeTheCheck& operator=(const StopBeforeTheCheck&) = delete;
+
+ private:
+  static BOOL WINAPI Handler(DWORD event);
+};
+
 class CheckStop {
  public:
   // The access the check claims the card through; saveReport writes the
@@ -29,10 +47,6 @@ class CheckStop {
   ~CheckStop();
   CheckStop(const CheckStop&) = delete;
   CheckStop& operator=(const CheckStop&) = delete;
-
-  // The hidden window that hears the session's end, for the power guard's
-  // reason.
-  HWND Window() const { return session_.Window(); }
 
   // A place between two requests where the check may stop: a stop that the
   // console asked for is carried out here, and a stopped check throws

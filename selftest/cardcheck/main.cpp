@@ -2,35 +2,37 @@
 // operator typed "yes", and reports whether the reads agree and the channel
 // decoder was put back. It never writes to an EEPROM.
 //
-// Exit code: 0 every check passed, 1 a check failed or an error, 2 the
-// operator did not agree (nothing was done), 3 the check was stopped from
-// outside (Ctrl+C, Ctrl+Break, its console closed, the session's end) and
-// put back what it had changed; its report's last line says so.
+// Its exit codes, report and stop waits are the runner's too
+// (selftest/common/card_check_contract.h).
 
 #include <windows.h>
 #include <objbase.h>
 
 #include <iostream>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "card_check.h"
 #include "check_stop.h"
 #include "common/card_access.h"
 #include "common/system_library_win32.h"
-#include "ostrel_version.h"
-#include "selftest/console/console_text.h"
 #include "commands/command_view.h"
 #include "machine/machine_card_lock.h"
 #include "machine/system_power_guard.h"
 #include "machine/timer_period.h"
+#include "ostrel_version.h"
+#include "selftest/common/card_check_contract.h"
+#include "selftest/console/console_text.h"
 
 namespace {
 
-constexpr int kPassed = 0;
-constexpr int kFailed = 1;
-constexpr int kRefused = 2;
-constexpr int kInterrupted = 3;
+using namespace selftest;
+
+// Windows ends processes of a higher level first at a log-off or shutdown:
+// the check, which puts the card back then, before the runner that started
+// it (at 0x280, every process's level) reports it.
+constexpr DWORD kEndedBeforeTheRunner = 0x300;
 
 bool OperatorAgrees(const FilePath& folder) {
   selftest::WriteText(STD_OUTPUT_HANDLE, ConsentRequest(folder));
@@ -43,24 +45,24 @@ bool OperatorAgrees(const FilePath& folder) {
 }
 
 int Run(const FilePath& folder) {
+  std::optional<StopBeforeTheCheck> notBegun(std::in_place);
   CheckReport report;
   const bool found = IdentifyCard(report);
   report.Line("Ostrel's card check, version " OSTREL_VERSION_TEXT);
-  if (!found) return kFailed;
+  if (!found) return kCardCheckFailed;
   if (!OperatorAgrees(folder)) {
     selftest::Print("Nothing was done.");
-    return kRefused;
+    return kCardCheckRefused;
   }
   report.Line("The operator typed yes.");
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     report.Failure("Error: the folder for the results can't be made.");
-    return kFailed;
+    return kCardCheckFailed;
   }
-  // Like Ostrel's commands: one program on the card at a time, the PC kept
-  // awake and a shutdown asked for meanwhile refused. A console program can
-  // still be stopped (Ctrl+C, its console closed) and the session can still
-  // end (a forced log-off or shutdown): the check then puts back what it
-  // changed before it goes.
+  // Like Ostrel's commands: one program on the card at a time and the PC
+  // kept awake. A console program cannot refuse the session's end, nor
+  // outlast its console's closing: the check then puts back what it changed
+  // before it goes.
   MachineCardLock lock;
   SystemPowerGuard power;
   const std::unique_ptr<PreciseWaiter> waiter = MakePreciseWaiter();
@@ -69,30 +71,31 @@ int Run(const FilePath& folder) {
   const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
   CheckServices services{*files, *waiter, access.Undo(), nullptr};
   CheckStop stop(access, report, [&] { SaveReport(services, folder, report); });
+  notBegun.reset();
   services.stopPoint = [&] { stop.Point(); };
-  power.SetWindow(stop.Window());
   StoppableWaiter pacing(*waiter, stop);
   ReportView reportView(report);
   CommandView view(reportView, access);
   const CardClaim claim = view.ClaimCard(CardUse::Reading);
-  if (!claim) return kFailed;
+  if (!claim) return kCardCheckFailed;
   try {
     CheckCard(services, pacing, folder, report);
   } catch (const CheckInterrupted&) {
-    return kInterrupted;
+    return kCardCheckStopped;
   }
-  return report.Failed() ? kFailed : kPassed;
+  return report.Failed() ? kCardCheckFailed : kCardCheckPassed;
 }
 
 }  // namespace
 
 int wmain(int argc, wchar_t** argv) {
   RestrictDllSearchToSystemFolder();
+  SetProcessShutdownParameters(kEndedBeforeTheRunner, 0);
   if (argc != 2) {
     selftest::WriteText(STD_ERROR_HANDLE, "usage: cardcheck OUTDIR\r\n");
-    return kFailed;
+    return kCardCheckFailed;
   }
-  if (FAILED(CoInitialize(nullptr))) return kFailed;
+  if (FAILED(CoInitialize(nullptr))) return kCardCheckFailed;
   const int result = Run(argv[1]);
   CoUninitialize();
   return result;

@@ -5,24 +5,33 @@
 // results (Windows only).
 
 #include <filesystem>
+#include <optional>
 
 #include "report.h"
 #include "run_stop.h"
+#include "started_program.h"
 
 namespace selftest {
 
-// The card check's exit codes.
-enum CardCheckCode : int {
-  kCardCheckPassed = 0,      // every check passed
-  kCardCheckFailed = 1,      // a check failed, or an error
-  kCardCheckRefused = 2,     // the operator did not agree: nothing was done
-  kCardCheckInterrupted = 3  // stopped (Ctrl+C, a closed console, the session's end)
-};
+class CardCheckLaunch {
+ public:
+  CardCheckLaunch(const std::filesystem::path& kit, Report& report) : kit_(kit), report_(report) {}
 
-// Runs cardcheck.exe KIT, which asks the operator for "yes" and writes
-// card-check.txt and the two EEPROMs' contents into the kit's folder;
-// returns its exit code. A stop of the run is the check's own to carry out:
-// it is waited for, up to 10 s, and what it reported is kept.
-int LaunchCardCheck(const std::filesystem::path& kit, Report& report, RunStop& stop);
+  // Runs cardcheck.exe KIT, which asks the operator for "yes" and writes its
+  // report and the two EEPROMs' contents into the kit's folder; returns its
+  // exit code. A stop of the run is forwarded to the check, which puts the
+  // card back and ends; it is waited for (RunStop::PatienceWithTheTold) and
+  // ended only past that.
+  int Run(RunStop& stop);
+  // Copies the check's report into the results and says how it ended; once,
+  // at its end or when the session ends first.
+  void KeepReport();
+
+ private:
+  std::filesystem::path kit_;
+  Report& report_;
+  std::optional<StartedProgram> check_;
+  bool kept_ = false;
+};
 
 }  // namespace selftest

@@ -27,7 +27,7 @@ void SetTestEnvironment(RegistrationScope scope, const RunFolder& folder) {
 KitRun::KitRun(RegistrationScope scope, bool underWine, Report& report)
     : scope_(scope), report_(report), keys_(GuardRegistry(underWine)) {
   KeepCrashesQuiet(underWine);
-  if (folder_.Made()) SetTestEnvironment(scope, folder_);
+  if (folder_.Ready()) SetTestEnvironment(scope, folder_);
 }
 
 KitRun::~KitRun() {
@@ -46,6 +46,10 @@ bool KitRun::FolderReady() const {
   const std::string path = Utf8(folder_.Path().wstring());
   if (!folder_.Made()) {
     report_.Say("the kit cannot make its folder " + path);
+    return false;
+  }
+  if (!folder_.Ready()) {
+    report_.Say("the kit cannot make the folder " + Utf8(folder_.Temp().wstring()));
     return false;
   }
   if (!folder_.Private()) {

@@ -63,10 +63,12 @@ bool PutBackKeysAndRemoveRunFolder(const std::vector<GuardedKey>& keys, const Ru
     clean &= putBack;
     report.Say((putBack ? "Put back " : "COULD NOT put back ") + Utf8(key.Name()));
   }
-  const bool removed = folder.Remove();
-  clean &= removed;
-  report.Say(std::string(removed ? "Removed " : "COULD NOT remove ") +
-             Utf8(folder.Path().wstring()));
+  if (folder.Made()) {
+    const bool removed = folder.Remove();
+    clean &= removed;
+    report.Say(std::string(removed ? "Removed " : "COULD NOT remove ") +
+               Utf8(folder.Path().wstring()));
+  }
   if (clean) report.Say("The registry and the temporary folder are as before the run.");
   return clean;
 }

@@ -23,7 +23,7 @@ void KeepCrashesQuiet(bool underWine);
 
 // Puts back the capture entries a test program that died left aside, then
 // every guarded key that a test or the kit left changed, removes the run's
-// folder and says so; false when something could not be.
+// folder once it was made, and says so; false when something could not be.
 bool PutBackKeysAndRemoveRunFolder(const std::vector<GuardedKey>& keys, const RunFolder& folder,
                                    Report& report);
 

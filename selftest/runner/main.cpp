@@ -21,8 +21,10 @@
 #include "machine/session_end_window.h"
 #include "options.h"
 #include "report.h"
+#include "run_folder.h"
 #include "run_stop.h"
 #include "selftest/console/console_text.h"
+#include "selftest/console/quick_edit_off.h"
 #include "simcard/com/module_path.h"
 #include "system_description.h"
 #include "test_groups.h"
@@ -67,8 +69,8 @@ Outcome Failed(Report& report, const std::string& line) {
 Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool quick,
                  RunStop& stop, Report& report) {
   const std::filesystem::path xml = kit / "selftest-xml";
+  RemoveWithoutFollowingLinks(xml);
   std::error_code ignored;
-  std::filesystem::remove_all(xml, ignored);
   std::filesystem::create_directories(xml, ignored);
   int counts[3] = {};  // by GroupResult::Verdict
   for (const TestGroup& group : ListGroups(kit, folder.Path(), stop)) {
@@ -112,33 +114,39 @@ Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scop
   return RunTests(kit, run.Folder(), quick, stop, report);
 }
 
-// The session's end: the run stops, putBack puts back what it changed and
-// the results are written, all before the handler returns, since Windows
-// may end the kit right after (or, past its patience, during it: the
-// results say so first).
-SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, std::function<void()> putBack) {
+// The session's end: the run stops, the program it waits for is ended,
+// putBack puts back what it changed and the results are written, all before
+// the handler returns, since Windows may end the kit right after (or, past
+// its patience, during it: the results say so first).
+SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, QuickEditOff& quickEdit,
+                              std::function<void()> putBack) {
   return SessionEndWindow({[] { return true; },
-                           [&stop, &report, putBack] {
+                           [&stop, &report, &quickEdit, putBack] {
                              stop.EndSession();
                              report.Say(kSessionEnds);
                              report.Write();
                              putBack();
                              report.Write();
+                             quickEdit.Restore();
                            }});
 }
 
-int CheckCard(const std::filesystem::path& kit, RunStop& stop, Report& report) {
+int CheckCard(const std::filesystem::path& kit, RunStop& stop, QuickEditOff& quickEdit,
+              Report& report) {
   report.Record("Mode: /card, the read-only check of the card");
-  // The check puts the card back on the session's end itself.
-  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [] {});
-  const int status = LaunchCardCheck(kit, report, stop);
+  // The check puts the card back on the session's end itself, told by
+  // Windows or, where the kit hears of it first, by the kit.
+  CardCheckLaunch check(kit, report);
+  const SessionEndWindow sessionEnd =
+      OnSessionEnd(stop, report, quickEdit, [&check] { check.KeepReport(); });
+  const int status = check.Run(stop);
   Print("Results: " + Utf8(report.ResultsFile().wstring()));
   if (!report.Write()) Print("COULD NOT write the results file");
   return status;
 }
 
 int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunStop& stop,
-                 Report& report) {
+                 QuickEditOff& quickEdit, Report& report) {
   const bool underWine = !WineVersion().empty();
   const RegistrationScope scope =
       options.mode == Mode::kUser || (options.mode == Mode::kAutomatic && !IsAdministrator())
@@ -150,7 +158,8 @@ int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunSt
       " (" + Utf8(simcard::com::ClassesKeyName(scope)) + ")" + (options.quick ? ", /quick" : ""));
 
   KitRun run(scope, underWine, report);
-  const SessionEndWindow sessionEnd = OnSessionEnd(stop, report, [&run] { run.Finish(); });
+  const SessionEndWindow sessionEnd =
+      OnSessionEnd(stop, report, quickEdit, [&run] { run.Finish(); });
   Outcome outcome;
   try {
     outcome = RegisterAndTest(kit, scope, run, options.quick, stop, report);
@@ -165,7 +174,7 @@ int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunSt
   return outcome.passed && clean ? 0 : 1;
 }
 
-int Run(const Options& options, RunStop& stop) {
+int Run(const Options& options, RunStop& stop, QuickEditOff& quickEdit) {
   const std::filesystem::path kit = simcard::com::ProgramFolder();
   Report report(kit / "selftest-results.txt");
   report.Record("Ostrel self-test kit " OSTREL_VERSION);
@@ -178,8 +187,8 @@ int Run(const Options& options, RunStop& stop) {
     report.Write();
     return 1;
   }
-  if (options.mode == Mode::kCard) return CheckCard(kit, stop, report);
-  return TestOnThisPc(kit, options, stop, report);
+  if (options.mode == Mode::kCard) return CheckCard(kit, stop, quickEdit, report);
+  return TestOnThisPc(kit, options, stop, quickEdit, report);
 }
 
 }  // namespace
@@ -199,12 +208,15 @@ int wmain(int argc, wchar_t** argv) {
     return 2;
   }
   RunStop stop;
+  QuickEditOff quickEdit;
   int status = 1;
   try {
-    status = Run(*options, stop);
+    status = Run(*options, stop, quickEdit);
   } catch (const std::exception& failure) {
     Print(std::string("The kit stopped on an error: ") + failure.what());
   }
+  // Before a closed console's handler may return and the system end the kit.
+  quickEdit.Restore();
   stop.Finished();
   if (!stop.Requested() && StartedByDoubleClick()) {
     Print("Press Enter to close this window.");

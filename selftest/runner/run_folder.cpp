@@ -125,7 +125,7 @@ RunFolder::RunFolder() {
     made_ = CreateDirectoryW(Usable(path_).c_str(), security.Attributes()) != FALSE;
     if (!made_ && GetLastError() != ERROR_ALREADY_EXISTS) break;
   }
-  made_ = made_ && CreateDirectoryW(Usable(Temp()).c_str(), nullptr);
+  tempMade_ = made_ && CreateDirectoryW(Usable(Temp()).c_str(), nullptr);
 }
 
 bool RunFolder::Private() const {

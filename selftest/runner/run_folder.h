@@ -22,15 +22,19 @@ class RunFolder {
 
   const std::filesystem::path& Path() const { return path_; }
   std::filesystem::path Temp() const { return path_ / "temp"; }
+  // Whether the folder was made, and whether its temp folder was made too.
   bool Made() const { return made_; }
+  bool Ready() const { return made_ && tempMade_; }
   // Whether nobody but this user (and the system) can open it.
   bool Private() const;
-  // Removes it with everything in it; false when something stayed.
+  // Removes it with everything in it, once made; false when something
+  // stayed.
   bool Remove() const;
 
  private:
   std::filesystem::path path_;
   bool made_ = false;
+  bool tempMade_ = false;
 };
 
 // Removes folder with everything in it, never following a junction or a

@@ -2,13 +2,15 @@
 
 #include <utility>
 
+#include "selftest/common/card_check_contract.h"
+
 namespace selftest {
 
 namespace {
 
 // Long enough for the card check to finish its request and put the card
-// back (it is given 10 s), and for the kit to put everything back then.
-constexpr DWORD kConsolePatienceMs = 20000;
+// back, and for the kit to put everything back then.
+constexpr DWORD kConsolePatienceMs = kCardCheckStopWaitMs + 10000;
 
 // The thread's windows get what was sent or posted to them.
 void AnswerMessages() {
@@ -23,11 +25,13 @@ void AnswerMessages() {
 
 RunStop::RunStop() : console_(kConsolePatienceMs) {}
 
-RunStop::Waited RunStop::WaitFor(HANDLE handle, DWORD timeoutMs, bool untilStop,
-                                 bool endOnSessionEnd) {
+DWORD RunStop::PatienceWithTheTold() const {
+  return sessionEnding_ || console_.Closing() ? kCardCheckCloseWaitMs : kCardCheckStopWaitMs;
+}
+
+RunStop::Waited RunStop::WaitFor(StartedProgram& program, DWORD timeoutMs, bool untilStop) {
   const ULONGLONG deadline = GetTickCount64() + timeoutMs;
-  const HANDLE previous = std::exchange(waitedFor_, handle);
-  const bool previousEnd = std::exchange(endWaitedFor_, endOnSessionEnd);
+  StartedProgram* const previous = std::exchange(waitedFor_, &program);
   Waited waited = Waited::kTimedOut;
   for (;;) {
     if (untilStop && Requested()) {
@@ -37,7 +41,7 @@ RunStop::Waited RunStop::WaitFor(HANDLE handle, DWORD timeoutMs, bool untilStop,
     const ULONGLONG now = GetTickCount64();
     if (timeoutMs != INFINITE && now >= deadline) break;
     const DWORD left = timeoutMs == INFINITE ? INFINITE : static_cast<DWORD>(deadline - now);
-    const HANDLE handles[] = {handle, console_.RequestedEvent()};
+    const HANDLE handles[] = {program.Process(), console_.RequestedEvent()};
     const DWORD count = untilStop ? 2 : 1;
     const DWORD result = MsgWaitForMultipleObjects(count, handles, FALSE, left, QS_ALLINPUT);
     if (result == WAIT_OBJECT_0) {
@@ -51,16 +55,12 @@ RunStop::Waited RunStop::WaitFor(HANDLE handle, DWORD timeoutMs, bool untilStop,
     }
   }
   waitedFor_ = previous;
-  endWaitedFor_ = previousEnd;
   return waited;
 }
 
 void RunStop::EndSession() {
   sessionEnding_ = true;
-  if (waitedFor_ != nullptr && endWaitedFor_) {
-    TerminateProcess(waitedFor_, ERROR_SHUTDOWN_IN_PROGRESS);
-    WaitForSingleObject(waitedFor_, INFINITE);
-  }
+  if (waitedFor_ != nullptr) waitedFor_->EndBeforeTheSession();
 }
 
 }  // namespace selftest

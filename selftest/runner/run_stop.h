@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include "machine/console_stop.h"
+#include "started_program.h"
 
 namespace selftest {
 
@@ -21,16 +22,19 @@ class RunStop {
 
   // Whether the console or the session asked the run to stop.
   bool Requested() const { return sessionEnding_ || console_.Requested(); }
+  // How long a program told to stop may take: shorter when the console is
+  // closing or the session ending, as Windows then ends the kit about 5 s
+  // after it told it.
+  DWORD PatienceWithTheTold() const;
 
   enum class Waited { kDone, kTimedOut, kStopped };
-  // Waits for handle (a program of the kit), answering the messages sent to
-  // the thread's windows meanwhile; with untilStop it gives up as soon as a
-  // stop is asked for. A program waited for with endOnSessionEnd is ended
-  // at once when the session ends.
-  Waited WaitFor(HANDLE handle, DWORD timeoutMs, bool untilStop, bool endOnSessionEnd);
+  // Waits for program to end, answering the messages sent to the thread's
+  // windows meanwhile; with untilStop it gives up as soon as a stop is asked
+  // for. The program waited for is the one the session's end ends.
+  Waited WaitFor(StartedProgram& program, DWORD timeoutMs, bool untilStop);
 
-  // The session ends: the program waited for with endOnSessionEnd is ended
-  // before this returns, and the run stops.
+  // The session ends: the program waited for is ended (the card check after
+  // its time to put the card back) before this returns, and the run stops.
   void EndSession();
   // What a stop needs is done: a console's handler may return now (and,
   // for a closed console, the system end the kit).
@@ -39,8 +43,7 @@ class RunStop {
  private:
   ConsoleStop console_;
   bool sessionEnding_ = false;
-  HANDLE waitedFor_ = nullptr;
-  bool endWaitedFor_ = false;
+  StartedProgram* waitedFor_ = nullptr;
 };
 
 }  // namespace selftest

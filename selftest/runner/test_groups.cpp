@@ -51,8 +51,8 @@ std::string HexCode(DWORD code) {
 
 GroupResult::Verdict GroupResult::Result() const {
   const auto count = [&](TestCaseResult::Outcome outcome) { return CountOf(cases, outcome); };
-  if (!end.started || end.ended || end.stopped || end.exitCode != 0 || cases.empty() ||
-      count(TestCaseResult::Outcome::kFailed) != 0) {
+  if (!end.started || end.ended || end.stopped || end.leftRunning || end.exitCode != 0 ||
+      cases.empty() || count(TestCaseResult::Outcome::kFailed) != 0) {
     return Verdict::kFailed;
   }
   return count(TestCaseResult::Outcome::kPassed) == 0 ? Verdict::kSkipped : Verdict::kPassed;
@@ -70,6 +70,7 @@ std::string GroupResult::Line() const {
     line += ", " + std::to_string(skipped) + " skipped";
   }
   if (!end.started) return line + "; the program could not be started";
+  if (end.leftRunning) line += "; a program it started could NOT be ended";
   if (end.stopped) return line + "; stopped with the run";
   if (end.timedOut) return line + "; ended after hanging for 15 minutes";
   if (Crashed(end)) return line + "; CRASHED with exception " + HexCode(end.exitCode);

@@ -30,9 +30,11 @@ BOOL WINAPI ConsoleStop::Handler(DWORD event) {
   ConsoleStop* const stop = current;
   if (stop == nullptr) return FALSE;
   switch (event) {
+    case CTRL_CLOSE_EVENT:
+      stop->closing_ = true;
+      [[fallthrough]];
     case CTRL_C_EVENT:
     case CTRL_BREAK_EVENT:
-    case CTRL_CLOSE_EVENT:
       SetEvent(stop->requested_.Get());
       // Past its patience, the system's own handling ends the process.
       return WaitForSingleObject(stop->finished_.Get(), stop->patienceMs_) == WAIT_OBJECT_0 ? TRUE

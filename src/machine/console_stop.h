@@ -2,6 +2,8 @@
 
 #include <windows.h>
 
+#include <atomic>
+
 #include "common/win32_handle.h"
 
 // Ctrl+C, Ctrl+Break and the closing of the console, as a request to stop
@@ -18,6 +20,9 @@ class ConsoleStop {
   ConsoleStop& operator=(const ConsoleStop&) = delete;
 
   bool Requested() const { return WaitForSingleObject(requested_.Get(), 0) == WAIT_OBJECT_0; }
+  // Whether the console is being closed: the system then ends the process
+  // about 5 s after it told it, whatever its patience.
+  bool Closing() const { return closing_; }
   // Set once a stop has been asked for, to wait on beside other things.
   HANDLE RequestedEvent() const { return requested_.Get(); }
   // What a stop needs is done: the handler returns, and with a close the
@@ -30,4 +35,5 @@ class ConsoleStop {
   Win32Handle requested_;
   Win32Handle finished_;
   DWORD patienceMs_;
+  std::atomic<bool> closing_{false};
 };

@@ -6,13 +6,17 @@
 # After every run the keys the kit touches, each hive on its own, and Wine's
 # temporary folder must be as they were before.
 #
-# In a 32-bit prefix: /quick per machine (Wine's users are administrators);
-# runs stopped midway by the session's end (wineboot --end-session), by
-# Ctrl+C, and killed with a link planted in the run's folder, which the
-# next run (/user, which Wine's device enumerator does not list) reports
+# In a 32-bit prefix: /quick per machine (Wine's users are administrators),
+# with a link planted in the results folder; /quick again as a PC in German
+# runs it; runs stopped by the session's end (wineboot --end-session)
+# and by Ctrl+C while a program that a test started holds a file in the
+# run's folder, and killed with a link planted in the run's folder, which
+# the next run (/user, which Wine's device enumerator does not list) reports
 # and clears; then /card, the read-only check, against the virtual card
-# registered here, to its end and stopped with Ctrl+C. With --win64, in a 64-bit prefix as on 64-bit Windows:
-# /quick only.
+# registered here: to its end, stopped with Ctrl+C, and the end-to-end
+# tests' StoppedFromOutside.TheKit cases (Ctrl+C at the check's prompt, the
+# runner's console closed, the runner killed). With --win64, in a 64-bit
+# prefix as on 64-bit Windows: /quick only.
 set -euo pipefail
 
 kit_zip=$(realpath "$1")
@@ -66,15 +70,17 @@ fail() {
 # kit_command NAME COMMAND...: runs COMMAND in the kit's folder as a user
 # would, with nothing of the build tree around it, its output in
 # $work/NAME.out and its exit code in $status. The operator's answers come
-# from $kit_input, and $kit_env adds to the environment.
+# from $kit_input, $kit_env adds to the environment, and $kit_locale is the
+# PC's language.
 kit_input=/dev/null
 kit_env=()
+kit_locale=${LC_ALL:-}
 kit_command() {
   local name=$1
   shift
   set +e
   (cd "$work/kit" && env -i HOME="$HOME" USER="${USER:-$(id -un)}" PATH=/usr/bin:/bin \
-     DISPLAY="$DISPLAY" LC_CTYPE="${LC_CTYPE:-}" LC_ALL="${LC_ALL:-}" WINEPREFIX="$WINEPREFIX" \
+     DISPLAY="$DISPLAY" LC_CTYPE="${LC_CTYPE:-}" LC_ALL="$kit_locale" WINEPREFIX="$WINEPREFIX" \
      WINEARCH="$WINEARCH" WINEDEBUG="$WINEDEBUG" WINEDLLOVERRIDES="$WINEDLLOVERRIDES" \
      "${kit_env[@]}" "$@" <"$kit_input") 2>/dev/null | tr -d '\r' >"$work/$name.out"
   status=${PIPESTATUS[0]}
@@ -112,6 +118,24 @@ start_kit() {
   fail "$1: no group of tests started"
 }
 
+# start_held_kit NAME COMMAND...: the whole kit in the background until a
+# program that a test started holds a file in the run's folder (the case
+# StoppedFromOutside.ARunOfTheKit... makes the mark); $kit_pid waits for it.
+stop_mark=$work/stop-mark
+start_held_kit() {
+  rm -f "$stop_mark"
+  kit_env=(OSTREL_KIT_STOP_MARK="$(winepath -w "$stop_mark")")
+  kit_command "$@" &
+  kit_pid=$!
+  kit_env=()
+  local _
+  for _ in $(seq 1200); do
+    [ -e "$stop_mark" ] && return 0
+    sleep 0.1
+  done
+  fail "$1: no program of a test held a file"
+}
+
 # finish_kit NAME: waits for the run start_kit started, and the prefix's
 # server unless kept, and shows what it printed.
 finish_kit() {
@@ -138,6 +162,11 @@ check_left_as_before() {
 
 state >"$work/before.txt"
 
+# A directory link in the results folder, which each run removes: what it
+# points to is left alone.
+mkdir -p "$work/kit/selftest-xml" "$work/linked"
+echo "not the kit's" >"$work/linked/keep.txt"
+ln -s "$work/linked" "$work/kit/selftest-xml/link"
 run_kit quick /quick
 [ "$status" -eq 0 ] || fail "/quick ended with $status"
 [[ "$(last_line quick)" =~ ^([1-9][0-9]*)\ passed,\ 0\ failed$ ]] || fail "/quick's last line"
@@ -151,6 +180,8 @@ expect_results "Windows: 6.1 build 7601 Service Pack 1" "Wine: " "Windows bits: 
 grep -Eq '^Run folder: C:\\users\\[^\\]+\\Temp\\ostrel-selftest-[0-9A-F]{8} \(only this user can open it\)' \
   <(tr -d '\r' <"$results") || fail "the run folder is not said to be the user's own"
 [ -n "$(ls "$work/kit/selftest-xml/"*.xml 2>/dev/null)" ] || fail "no XML results beside the kit"
+[ "$(cat "$work/linked/keep.txt" 2>/dev/null)" = "not the kit's" ] \
+  || fail "removing the results folder followed a link in it"
 check_left_as_before quick
 
 if $win64; then
@@ -159,14 +190,26 @@ if $win64; then
   exit 0
 fi
 
+# As a PC in German runs it, where Windows titles its file dialogs in German.
+kit_locale=de_DE.UTF-8
+run_kit quick-de /quick
+kit_locale=${LC_ALL:-}
+[ "$status" -eq 0 ] || fail "/quick in German ended with $status"
+[[ "$(last_line quick-de)" =~ ^([1-9][0-9]*)\ passed,\ 0\ failed$ ]] || fail "/quick's last line in German"
+LC_ALL=de_DE.UTF-8 wine reg query 'HKCU\Control Panel\International' /v LocaleName 2>/dev/null \
+  | grep -q 'de-DE' || fail "Wine did not run in German"
+check_left_as_before quick-de
+
 # The session ends mid-run: Wine sends WM_QUERYENDSESSION and WM_ENDSESSION,
-# then ends the kit; everything must be back before it is ended.
-start_kit session-end wine cmd /c selftest.cmd /quick
+# then ends the kit; everything must be back before it is ended, the
+# programs of the stopped test ended first.
+back_as_before="The registry and the temporary folder are as before the run."
+start_held_kit session-end wine cmd /c selftest.cmd
 wine wineboot --end-session
 finish_kit session-end
 grep -qx "Interrupted: the session is ending." "$work/session-end.out" \
   || fail "the session's end was not heard: $(cat "$work/session-end.out")"
-expect_results "Interrupted: the session is ending."
+expect_results "Interrupted: the session is ending." "$back_as_before"
 check_left_as_before session-end
 
 # Ctrl+C mid-run, on a terminal, where Wine turns it into the console's
@@ -175,13 +218,12 @@ check_left_as_before session-end
 mkfifo "$work/keys"
 exec 3<>"$work/keys"
 kit_input=$work/keys
-start_kit ctrl-c script -qfc "wine selftest-runner.exe /quick" /dev/null
+start_held_kit ctrl-c script -qfc "wine selftest-runner.exe" /dev/null
 kit_input=/dev/null
 printf '\003' >&3
 finish_kit ctrl-c
 exec 3>&-
-for line in "Interrupted: the remaining groups did not run." \
-            "The registry and the temporary folder are as before the run."; do
+for line in "Interrupted: the remaining groups did not run." "$back_as_before"; do
   grep -qF "$line" "$work/ctrl-c.out" || fail "Ctrl+C: no line \"$line\": $(cat "$work/ctrl-c.out")"
 done
 check_left_as_before ctrl-c
@@ -275,6 +317,16 @@ status=$(cat "$work/card-stopped.status")
 [ "$status" -eq 3 ] || fail "/card stopped ended with $status: $(cat "$work/card-stopped.out")"
 expect_results "Interrupted: the check was stopped before its end; the channel decoder was put back."
 [ "$(grep -c ' SET dev=10 sub=07 ' "$card/log.txt")" = 2 ] || fail "/card stopped: no restore"
+# ... and the runner stopped every other way while the check waits or reads,
+# by the end-to-end tests, started from the kit as the runner is, on a
+# terminal of their own; each names its own card.
+xml=$work/kit-stopped.xml
+kit_env=(OSTREL_KIT_RUNNER="$(winepath -w "$work/kit/selftest-runner.exe")")
+kit_command kit-stopped script -qec "wine command_wine_tests.exe \
+  --gtest_filter='StoppedFromOutside.TheKit*' --gtest_output=xml:'$(winepath -w "$xml")'" /dev/null
+kit_env=()
+grep -q '<testsuites tests="3" failures="0" disabled="0" errors="0"' "$xml" && ! grep -q '<skipped' "$xml" \
+  || fail "the runner stopped: $(cat "$xml" 2>/dev/null || cat "$work/kit-stopped.out")"
 wine regsvr32 /u /s "$(winepath -w "$work/kit/simcard_com.dll")"
 wineserver -w
 

@@ -86,12 +86,12 @@ expect_lines "$work/report.txt" "DSP EEPROM read 1: failed \(.*" \
 ! grep -q "DSP EEPROM read 2" "$work/report.txt" || fail "read on after a failure"
 [ ! -e "$work/failed/dsp-eeprom.bin" ] || fail "a failed DSP read was saved"
 # Stopped from outside in the middle of a DSP read: Ctrl+C in its console,
-# the session's end on its hidden window (CardCheckStopped). Wine hands
-# console events only to programs on a terminal, so the test program runs
-# on one of its own; it names its own card.
+# the session's end on its hidden window (StoppedFromOutside.TheCheck*). Wine
+# hands console events only to programs on a terminal, so the test program
+# runs on one of its own; it names its own card.
 xml=$work/stopped.xml
 env -u OSTREL_SIMCARD_DIR OSTREL_CARDCHECK="$(winepath -w "$exe")" \
-  script -qec "wine '$tests' --gtest_filter=CardCheckStopped.* --gtest_output=xml:'$(winepath -w "$xml")'" \
+  script -qec "wine '$tests' --gtest_filter=StoppedFromOutside.TheCheck* --gtest_output=xml:'$(winepath -w "$xml")'" \
   /dev/null >"$work/stopped.txt" || true
 grep -q '<testsuites tests="2" failures="0" disabled="0" errors="0"' "$xml" && ! grep -q '<skipped' "$xml" \
   || fail "stopped from outside: $(cat "$xml" 2>/dev/null || sed 's/\x1b\[[0-9;?]*[a-zA-Z]//g' "$work/stopped.txt")"

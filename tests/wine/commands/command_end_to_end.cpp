@@ -76,19 +76,19 @@ void CommandEndToEnd::SelectChannelDecoder(const Here& where) {
 }
 
 std::optional<ULONGLONG> CommandEndToEnd::SaveTo(const std::filesystem::path& path) {
-  return RunCommand(IDC_SAVE_TO_FILE, L"Save As", path);
+  return RunCommand(IDC_SAVE_TO_FILE, path);
 }
 
 std::optional<ULONGLONG> CommandEndToEnd::WriteFrom(const std::filesystem::path& path) {
-  return RunCommand(IDC_WRITE_EEPROM, L"Open", path);
+  return RunCommand(IDC_WRITE_EEPROM, path);
 }
 
-std::optional<ULONGLONG> CommandEndToEnd::RunCommand(int button, const std::wstring& dialogCaption,
+std::optional<ULONGLONG> CommandEndToEnd::RunCommand(int button,
                                                      const std::filesystem::path& path) {
   Click(Item(button));
-  if (program_->WaitForWindow(dialogCaption) == nullptr) return std::nullopt;
+  if (program_->WaitForDialog() == nullptr) return std::nullopt;
   const ULONGLONG clicked = GetTickCount64();
-  if (!AnswerFileDialog(*program_, dialogCaption, path.wstring())) return std::nullopt;
+  if (!AnswerFileDialog(*program_, path.wstring())) return std::nullopt;
   return clicked;
 }
 

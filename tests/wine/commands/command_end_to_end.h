@@ -98,8 +98,7 @@ class CommandEndToEnd : public testing::Test {
   std::unique_ptr<ostrel_ui::OstrelProcess> program_;
 
  private:
-  std::optional<ULONGLONG> RunCommand(int button, const std::wstring& dialogCaption,
-                                      const std::filesystem::path& path);
+  std::optional<ULONGLONG> RunCommand(int button, const std::filesystem::path& path);
 
   std::size_t notesSeen_ = 0;
 };

@@ -138,14 +138,14 @@ TEST_F(OnThePc, ASecondOstrelIsRefusedWhileTheFirstReadsAndSucceedsAfter) {
   const Bytes previous = DistinctBytes(256, 64);
   WriteWholeFile(second / "board.bin", previous);
   ostrel_ui::Click(Item(IDC_SAVE_TO_FILE));
-  ASSERT_NE(program_->WaitForWindow(L"Save As"), nullptr);
+  ASSERT_NE(program_->WaitForDialog(), nullptr);
   SwitchTo(other);
   ASSERT_TRUE(SaveTo(files_ / "dsp.bin"));
   ASSERT_TRUE(WaitUntil([&] { return Progress() > 0; }, kTransferTimeoutMs));
   EXPECT_EQ(AgreesToEndSession(), false) << "during a DSP save";
 
   SwitchTo(other);
-  ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, L"Save As", (second / "board.bin").wstring()));
+  ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, (second / "board.bin").wstring()));
   AnswerBox(L"Ostrel", kCardInUse, BoxIcon::Stop);
   ASSERT_TRUE(WaitForStatus(kBoardFailed)) << testing::PrintToString(Status());
   EXPECT_TRUE(WaitForProgress(0)) << Progress();

@@ -103,7 +103,7 @@ TEST_F(SaveCommand, TypedSizeIsTakenWhenTheEditLosesTheFocusToTheButton) {
 
   ostrel_ui::PostMouseClick(Item(IDC_SAVE_TO_FILE));
   const auto target = files_ / "board384.bin";
-  ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, L"Save As", target.wstring()));
+  ASSERT_TRUE(ostrel_ui::AnswerFileDialog(*program_, target.wstring()));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(target), Bytes(board.begin(), board.begin() + 384));
   EXPECT_EQ(ostrel_ui::ProgressRange(Item(IDC_PROGRESS)), std::make_pair(0, 384));

@@ -17,7 +17,7 @@ class AboutBox : public testing::Test {
   HWND OpenAboutBox() const {
     // The system keeps the low four bits of a system command for itself.
     PostSysCommand(Dialog(), IDM_ABOUTBOX | 0x0003);
-    return process_.WaitForWindow(L"About Ostrel");
+    return process_.WaitForDialog();
   }
 
   OstrelProcess process_;
@@ -27,6 +27,7 @@ class AboutBox : public testing::Test {
 TEST_F(AboutBox, ShowsIconNameAndOkButtonInPlace) {
   HWND box = OpenAboutBox();
   ASSERT_NE(box, nullptr);
+  EXPECT_EQ(Text(box), L"About Ostrel");
   RECT client{};
   GetClientRect(box, &client);
   EXPECT_EQ(Corners(client), Corners(units_.ToPixels(0, 0, 235, 55)));
@@ -76,7 +77,7 @@ TEST_F(AboutBox, IsTheLastEntryOfTheSystemMenu) {
   ASSERT_NE(menu, nullptr);
   PressKey(menu, VK_UP);
   PressKey(menu, VK_RETURN);
-  HWND box = process_.WaitForWindow(L"About Ostrel");
+  HWND box = process_.WaitForDialog();
   ASSERT_NE(box, nullptr);
   EXPECT_TRUE(AnswerMessageBox(box, IDOK));
   EXPECT_FALSE(process_.HasExited());

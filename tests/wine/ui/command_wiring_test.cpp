@@ -45,7 +45,7 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
   // The click takes the focus from the edit first, which reads the size.
   Click(Item(IDC_SAVE_TO_FILE));
   const fs::path file = card_.Path() / "saved.bin";
-  ASSERT_TRUE(AnswerFileDialog(process_, L"Save As", file.wstring()));
+  ASSERT_TRUE(AnswerFileDialog(process_, file.wstring()));
   ASSERT_TRUE(WaitForStatus(L"Board EEPROM content successfully stored to file!"));
   EXPECT_EQ(fs::file_size(file), 384u);
   EXPECT_EQ(ProgressRange(Item(IDC_PROGRESS)), (std::pair{0, 384}));
@@ -60,7 +60,7 @@ TEST_F(MainDialogCommands, SaveUsesTheSizeTypedJustBeforeTheClick) {
 
 TEST_F(MainDialogCommands, CancelledSaveLeavesEverythingAsItWas) {
   Click(Item(IDC_SAVE_TO_FILE));
-  ASSERT_TRUE(CancelFileDialog(process_, L"Save As"));
+  ASSERT_TRUE(CancelFileDialog(process_));
   EXPECT_EQ(Text(Item(IDC_STATUS)), L"Read/write status");
   EXPECT_EQ(ProgressPos(Item(IDC_PROGRESS)), 0);
   for (const int id : {IDOK, IDC_WRITE_EEPROM, IDC_SAVE_TO_FILE})
@@ -72,7 +72,7 @@ TEST_F(MainDialogCommands, ExitClickedDuringALongSaveIsDroppedAndTheWindowNeverH
   ASSERT_TRUE(WaitUntil([&] { return IsWindowEnabled(Item(IDC_OVERRIDE_PCI)) == FALSE; }));
   Click(Item(IDC_SAVE_TO_FILE));
   const fs::path file = card_.Path() / "dsp.saved.bin";
-  ASSERT_TRUE(AnswerFileDialog(process_, L"Save As", file.wstring()));
+  ASSERT_TRUE(AnswerFileDialog(process_, file.wstring()));
   ASSERT_TRUE(WaitForStatus(L"Reading from DSP-EEPROM..."));
   EXPECT_FALSE(IsWindowEnabled(Item(IDOK)));
   PostMouseClick(Item(IDOK));

@@ -28,8 +28,6 @@ int AskAndWrite(const wchar_t* resultFile) {
                               IID_PPV_ARGS(dialog.GetAddressOf())))) {
     return kError;
   }
-  // The caption Ostrel's save dialog has.
-  dialog->SetTitle(L"Save As");
   const HRESULT shown = dialog->Show(nullptr);
   if (shown == HRESULT_FROM_WIN32(ERROR_CANCELLED)) return kCancelled;
   ComPtr<IShellItem> item;

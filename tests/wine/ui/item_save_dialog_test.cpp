@@ -41,7 +41,7 @@ TEST(ItemSaveDialog, TheDriverTypesTheNameAndSaves) {
   const OstrelProcess program((simcard::com::ProgramFolder() / L"item_save_dialog.exe").wstring(),
                               L"\"" + result.wstring() + L"\"", {}, nullptr);
 
-  ASSERT_TRUE(AnswerFileDialog(program, L"Save As", chosen.wstring()));
+  ASSERT_TRUE(AnswerFileDialog(program, chosen.wstring()));
   ASSERT_TRUE(program.WaitForExit());
   EXPECT_EQ(program.ExitCode(), 0u);
   const std::vector<std::uint8_t> written = ReadWholeFile(result);

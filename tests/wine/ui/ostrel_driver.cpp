@@ -14,6 +14,7 @@ namespace {
 
 constexpr DWORD kPollMs = 20;
 constexpr UINT kSendTimeoutMs = 5000;
+constexpr wchar_t kDialogClass[] = L"#32770";
 
 // Sent with a timeout so that a busy program fails the test instead of
 // blocking it; 0 when the program did not answer.
@@ -122,7 +123,7 @@ HWND IconControl(HWND box) {
 
 // The box has drawn itself: shown, nothing of it or its icon left to paint,
 // and its process back waiting for input after painting, so that the screen
-// holds what it drew. Reading pixels any earlier can catch a blank icon.
+// holds what it drew. Reading the screen any earlier can catch a blank icon.
 bool WaitUntilPainted(HWND box, HWND icon) {
   const bool painted = WaitUntil([&] {
     return IsWindowVisible(icon) && !GetUpdateRect(box, nullptr, FALSE) &&
@@ -132,6 +133,19 @@ bool WaitUntilPainted(HWND box, HWND icon) {
   GetWindowThreadProcessId(box, &processId);
   const Win32Handle process(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION, FALSE, processId));
   return painted && process && WaitForInputIdle(process.Get(), kTimeoutMs) == 0;
+}
+
+// Checks the auto radio button and unchecks the others of its group, as the
+// button itself does when it is clicked.
+void CheckRadioInGroup(HWND dialog, HWND button) {
+  HWND other = button;
+  do {
+    if (other != button && (Style(other) & BS_TYPEMASK) == BS_AUTORADIOBUTTON) {
+      Send(other, BM_SETCHECK, BST_UNCHECKED);
+    }
+    other = GetNextDlgGroupItem(dialog, other, FALSE);
+  } while (other != nullptr && other != button);
+  Send(button, BM_SETCHECK, BST_CHECKED);
 }
 
 bool WaitForClosed(HWND window, DWORD timeoutMs) {
@@ -165,7 +179,7 @@ OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
   if (!Start(exe, L"\"" + exe + L"\"", extraEnvironment, startup, false)) return;
   WaitUntil([this] {
     for (HWND window : TopLevelWindowsOf(id_)) {
-      if (Text(window) == L"Ostrel" && ClassName(window) == L"#32770") {
+      if (Text(window) == L"Ostrel" && ClassName(window) == kDialogClass) {
         main_ = window;
         return true;
       }
@@ -238,12 +252,15 @@ HWND OstrelProcess::WindowOfClass(const std::wstring& className) const {
   return nullptr;
 }
 
-HWND OstrelProcess::WaitForWindow(const std::wstring& caption, DWORD timeoutMs) const {
+HWND OstrelProcess::WaitForDialog(DWORD timeoutMs) const {
   HWND found = nullptr;
   WaitUntil(
       [&] {
         for (HWND window : OtherWindows()) {
-          if (Text(window) == caption) found = window;
+          if (ClassName(window) == kDialogClass && IsWindowEnabled(window) &&
+              GetWindow(window, GW_OWNER) == main_) {
+            found = window;
+          }
         }
         return found != nullptr;
       },
@@ -332,7 +349,25 @@ bool IsHung(HWND window) {
 }
 
 void Click(HWND button) {
-  PostMessageW(button, BM_CLICK, 0, 0);
+  if (!IsWindowEnabled(button) || !IsWindowVisible(button)) return;
+  HWND parent = GetParent(button);
+  // The check first: a radio button that gets the focus unchecked tells its
+  // parent it was clicked.
+  switch (Style(button) & BS_TYPEMASK) {
+    case BS_AUTOCHECKBOX:
+      Send(button, BM_SETCHECK, IsChecked(button) ? BST_UNCHECKED : BST_CHECKED);
+      break;
+    case BS_AUTORADIOBUTTON:
+      CheckRadioInGroup(parent, button);
+      break;
+    default:
+      break;
+  }
+  // A click takes the focus, and the window that had it reads what was typed
+  // into it as it loses it.
+  Send(parent, WM_NEXTDLGCTL, reinterpret_cast<WPARAM>(button), TRUE);
+  PostMessageW(parent, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+               reinterpret_cast<LPARAM>(button));
 }
 
 void SelectListIndex(HWND dialog, int listId, int index) {
@@ -385,25 +420,49 @@ HWND OpenSystemMenu(const OstrelProcess& process) {
 
 std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
                                                 const std::wstring& caption, DWORD timeoutMs) {
-  HWND box = process.WaitForWindow(caption, timeoutMs);
-  if (box == nullptr) return std::nullopt;
+  HWND box = nullptr;
+  const auto shown = [&] { return (box = process.WaitForDialog(0)) && Text(box) == caption; };
+  if (!WaitUntil(shown, timeoutMs)) return std::nullopt;
   // The message text is the static with the id the system's template gives it.
   return MessageBoxSeen{box, caption, Text(GetDlgItem(box, 0xFFFF))};
 }
 
 namespace {
 
-// The system icon the screen shows at the control, matched against the
-// system icons drawn on its background; Other when none matches (yet).
-BoxIcon IconOnScreen(HWND control) {
+// Under Wine another process cannot draw into this one's device context, so
+// PrintWindow of a window of the program draws nothing there.
+bool UnderWine() {
+  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+}
+
+// What the icon control shows, icon-sized, from its top-left corner: the
+// box's own drawing, whatever covers it on the screen or when the PC is
+// locked; under Wine the screen, once the box has painted.
+void CaptureIcon(HWND box, HWND control, const Pixels& shown) {
+  RECT boxRect{};
+  RECT controlRect{};
+  GetWindowRect(box, &boxRect);
+  GetWindowRect(control, &controlRect);
+  if (UnderWine()) {
+    HDC screen = GetDC(nullptr);
+    BitBlt(shown.Dc(), 0, 0, shown.Width(), shown.Height(), screen, controlRect.left,
+           controlRect.top, SRCCOPY);
+    ReleaseDC(nullptr, screen);
+    return;
+  }
+  const Pixels drawn(boxRect.right - boxRect.left, boxRect.bottom - boxRect.top);
+  PrintWindow(box, drawn.Dc(), 0);
+  BitBlt(shown.Dc(), 0, 0, shown.Width(), shown.Height(), drawn.Dc(),
+         controlRect.left - boxRect.left, controlRect.top - boxRect.top, SRCCOPY);
+}
+
+// The system icon the control shows, matched against the system icons drawn
+// on its background; Other when none matches (yet).
+BoxIcon IconShown(HWND box, HWND control) {
   const int width = GetSystemMetrics(SM_CXICON);
   const int height = GetSystemMetrics(SM_CYICON);
-  RECT rect{};
-  GetWindowRect(control, &rect);
-  Pixels shown(width, height);
-  HDC screen = GetDC(nullptr);
-  BitBlt(shown.Dc(), 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
-  ReleaseDC(nullptr, screen);
+  const Pixels shown(width, height);
+  CaptureIcon(box, control, shown);
 
   // The system icons drawn on the box's own background, as the box draws them.
   const std::uint32_t background = shown.At(0, 0);
@@ -416,7 +475,7 @@ BoxIcon IconOnScreen(HWND control) {
   BoxIcon best = BoxIcon::Other;
   double bestSimilarity = 0.9;
   for (const auto& [name, kind] : candidates) {
-    Pixels drawn(width, height);
+    const Pixels drawn(width, height);
     HBRUSH brush = CreateSolidBrush(backgroundColour);
     const RECT all{0, 0, width, height};
     FillRect(drawn.Dc(), &all, brush);
@@ -435,13 +494,13 @@ BoxIcon IconOnScreen(HWND control) {
 BoxIcon MessageBoxIcon(HWND box) {
   HWND control = IconControl(box);
   if (control == nullptr || !IsWindowVisible(control)) return BoxIcon::None;
-  if (!WaitUntilPainted(box, control)) return BoxIcon::Other;
-  // Wine hands what a window painted to the screen a moment later: until
-  // then the screen may still show the icon half drawn or not at all. Our
-  // boxes show a stop or an exclamation icon, so wait until one shows.
+  if (UnderWine() && !WaitUntilPainted(box, control)) return BoxIcon::Other;
+  // A box may not have drawn its icon yet, and Wine hands what a window
+  // painted to the screen a moment later. Our boxes show a stop or an
+  // exclamation icon, so wait until one shows.
   BoxIcon seen = BoxIcon::Other;
   WaitUntil([&] {
-    seen = IconOnScreen(control);
+    seen = IconShown(box, control);
     return seen != BoxIcon::Other;
   });
   return seen;
@@ -485,9 +544,8 @@ HWND FileNameBox(HWND dialog) {
   return nullptr;
 }
 
-bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
-                      const std::wstring& path, DWORD timeoutMs) {
-  HWND dialog = process.WaitForWindow(caption, timeoutMs);
+bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& path, DWORD timeoutMs) {
+  HWND dialog = process.WaitForDialog(timeoutMs);
   if (dialog == nullptr) return false;
   HWND name = FileNameBox(dialog);
   if (name == nullptr) return false;
@@ -496,8 +554,8 @@ bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
   return WaitForClosed(dialog, timeoutMs);
 }
 
-bool CancelFileDialog(const OstrelProcess& process, const std::wstring& caption, DWORD timeoutMs) {
-  HWND dialog = process.WaitForWindow(caption, timeoutMs);
+bool CancelFileDialog(const OstrelProcess& process, DWORD timeoutMs) {
+  HWND dialog = process.WaitForDialog(timeoutMs);
   if (dialog == nullptr) return false;
   Click(GetDlgItem(dialog, IDCANCEL));
   return WaitForClosed(dialog, timeoutMs);

@@ -1,9 +1,13 @@
 #pragma once
 
 // Drives a running ostrel.exe from another process the way an operator
-// would, through window messages only. Nothing here blocks on the program:
-// clicks are posted and every sent message has a timeout, so a test fails
-// instead of hanging when the program is busy or stuck.
+// would, through window messages only, on a PC in any language and whatever
+// else is on its desktop: dialogs and boxes are found by their owner, never
+// by a caption (Windows titles its file dialogs in the PC's language), and
+// nothing depends on the program being the active window or on the screen.
+// Nothing here blocks on the program: clicks are posted and every sent
+// message has a timeout, so a test fails instead of hanging when the program
+// is busy or stuck.
 
 #include <windows.h>
 
@@ -49,9 +53,11 @@ class OstrelProcess {
   bool HasExited() const { return WaitForExit(0); }
   std::optional<DWORD> ExitCode() const;
 
-  // A visible top-level window of this process with the caption, other than
-  // the main window; null when none showed up in time.
-  HWND WaitForWindow(const std::wstring& caption, DWORD timeoutMs = kTimeoutMs) const;
+  // The dialog the program shows over its main window (a file dialog, a
+  // message box, the About box): the enabled dialog-class window its main
+  // window owns; for a program without a main window, its own enabled
+  // top-level dialog-class window. Null when none showed up in time.
+  HWND WaitForDialog(DWORD timeoutMs = kTimeoutMs) const;
   // The visible top-level windows of this process other than the main window.
   std::vector<HWND> OtherWindows() const;
   // Its top-level window of the class, shown or not; null when there is none.
@@ -90,7 +96,11 @@ RECT ControlRect(HWND dialog, HWND control);
 bool IsHung(HWND window);
 
 // --- acting as the operator ---
-// Posts a click on a button, as a mouse click or the space bar would.
+// Clicks a button as the operator does, without the mouse: nothing when it
+// is disabled or hidden; otherwise the focus moves to it, a check box or
+// radio button changes its check as it does on a click, and its parent gets
+// the button's WM_COMMAND (BN_CLICKED), posted. (A posted BM_CLICK may be
+// lost where the dialog is not the active window.)
 void Click(HWND button);
 // Selects a list entry the way the operator's choice does: the selection,
 // then the list's change notification to the dialog.
@@ -120,13 +130,14 @@ struct MessageBoxSeen {
   std::wstring text;
 };
 
-// The message box shown by the process with the caption; nothing when none
-// showed up in time.
+// The message box the process shows over its main window (WaitForDialog),
+// once it carries the caption, one of Ostrel's own; nothing when none did in
+// time.
 std::optional<MessageBoxSeen> WaitForMessageBox(const OstrelProcess& process,
                                                 const std::wstring& caption,
                                                 DWORD timeoutMs = kTimeoutMs);
-// Which system icon the box shows, read from its pixels on the screen once
-// the box has painted.
+// Which system icon the box shows, read from the box's own drawing
+// (PrintWindow), whatever covers it on the screen.
 BoxIcon MessageBoxIcon(HWND box);
 // Presses the box's button (OK by default) and waits for the box to close.
 bool AnswerMessageBox(HWND box, int buttonId = IDOK);
@@ -137,13 +148,12 @@ bool AnswerMessageBox(HWND box, int buttonId = IDOK);
 // edit of the combo box cmb13, deep among the dialog's descendants. Failing
 // both, the dialog's first edit.
 HWND FileNameBox(HWND dialog);
-// Types path into the process's file dialog with the caption ("Save As",
-// "Open"), old-style or item-based, and presses its OK button; false when no
-// such dialog showed up or it did not close.
-bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& caption,
-                      const std::wstring& path, DWORD timeoutMs = kTimeoutMs);
-// Cancels the process's file dialog with the caption.
-bool CancelFileDialog(const OstrelProcess& process, const std::wstring& caption,
+// Types path into the process's file dialog (WaitForDialog), old-style or
+// item-based, and presses its OK button; false when no dialog with a name
+// box showed up or it did not close.
+bool AnswerFileDialog(const OstrelProcess& process, const std::wstring& path,
                       DWORD timeoutMs = kTimeoutMs);
+// Cancels the process's file dialog.
+bool CancelFileDialog(const OstrelProcess& process, DWORD timeoutMs = kTimeoutMs);
 
 }  // namespace ostrel_ui
