@@ -8,7 +8,6 @@
 // put back what it had changed; its report's last line says so.
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <iostream>
 #include <memory>
@@ -17,6 +16,7 @@
 #include "card_check.h"
 #include "check_stop.h"
 #include "common/card_access.h"
+#include "common/com_apartment_win32.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
 #include "selftest/console/console_text.h"
@@ -92,8 +92,7 @@ int wmain(int argc, wchar_t** argv) {
     selftest::WriteText(STD_ERROR_HANDLE, "usage: cardcheck OUTDIR\r\n");
     return kFailed;
   }
-  if (FAILED(CoInitialize(nullptr))) return kFailed;
-  const int result = Run(argv[1]);
-  CoUninitialize();
-  return result;
+  const ComApartment com;
+  if (!com) return kFailed;
+  return Run(argv[1]);
 }
