@@ -9,7 +9,7 @@
 
 #include "check_report.h"
 #include "common/file.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 #include "common/waiter.h"
 
 inline constexpr wchar_t kReportName[] = L"card-check.txt";

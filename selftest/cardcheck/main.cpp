@@ -15,7 +15,7 @@
 
 #include "card_check.h"
 #include "check_stop.h"
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/com_apartment_win32.h"
 #include "common/system_library_win32.h"
 #include "ostrel_version.h"
