@@ -10,7 +10,7 @@
 
 #include "card_reads.h"
 #include "commands/pending_save.h"
-#include "common/undoable_connector.h"
+#include "claim/undoable_connector.h"
 #include "common/win32_text.h"
 #include "device/filter_connection.h"
 #include "simcard/com/guid_text.h"

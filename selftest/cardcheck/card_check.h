@@ -9,7 +9,7 @@
 
 #include "check_report.h"
 #include "common/file.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 #include "common/waiter.h"
 #include "selftest/common/card_check_contract.h"
 

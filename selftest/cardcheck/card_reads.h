@@ -8,7 +8,7 @@
 #include <vector>
 
 #include "common/file.h"
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 #include "device/chdec_switch.h"
 
 using Bytes = std::vector<std::uint8_t>;

@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "check_report.h"
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/waiter.h"
 #include "machine/console_stop.h"
 #include "machine/session_end_window.h"

@@ -6,7 +6,6 @@
 // (selftest/common/card_check_contract.h).
 
 #include <windows.h>
-#include <objbase.h>
 
 #include <iostream>
 #include <memory>
@@ -15,7 +14,8 @@
 
 #include "card_check.h"
 #include "check_stop.h"
-#include "common/card_access.h"
+#include "claim/card_access.h"
+#include "common/com_apartment_win32.h"
 #include "common/system_library_win32.h"
 #include "commands/command_view.h"
 #include "machine/machine_card_lock.h"
@@ -95,8 +95,7 @@ int wmain(int argc, wchar_t** argv) {
     selftest::WriteText(STD_ERROR_HANDLE, "usage: cardcheck OUTDIR\r\n");
     return kCardCheckFailed;
   }
-  if (FAILED(CoInitialize(nullptr))) return kCardCheckFailed;
-  const int result = Run(argv[1]);
-  CoUninitialize();
-  return result;
+  const ComApartment com;
+  if (!com) return kCardCheckFailed;
+  return Run(argv[1]);
 }

@@ -1,7 +1,5 @@
 #include "card_registration.h"
 
-#include <objbase.h>
-
 #include <algorithm>
 
 #include "simcard/com/listed_capture_devices.h"
@@ -23,9 +21,7 @@ CardRegistration::~CardRegistration() {
 }
 
 bool EnumeratorListsVirtualCard() {
-  if (FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return false;
   const std::vector<CLSID> listed = simcard::com::ListedCaptureClasses();
-  CoUninitialize();
   return std::find(listed.begin(), listed.end(), simcard::com::kClsidSimCard) != listed.end();
 }
 

@@ -32,7 +32,7 @@ class CardRegistration {
 };
 
 // Whether the system device enumerator lists the virtual card under the
-// capture category.
+// capture category; the calling thread has COM.
 bool EnumeratorListsVirtualCard();
 
 }  // namespace selftest

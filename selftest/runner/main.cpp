@@ -14,6 +14,7 @@
 
 #include "card_check_launcher.h"
 #include "card_registration.h"
+#include "common/com_apartment_win32.h"
 #include "common/system_library_win32.h"
 #include "double_click.h"
 #include "earlier_run.h"
@@ -198,6 +199,8 @@ int wmain(int argc, wchar_t** argv) {
   // Before anything else loads: nothing from the kit's folder (Downloads,
   // typically, and the kit may run as an administrator).
   RestrictDllSearchToSystemFolder();
+  // For the device enumerator's check; once, for the whole run.
+  const ComApartment com;
   using namespace selftest;
   std::wstring error;
   const std::optional<Options> options =

@@ -1,6 +1,7 @@
 #pragma once
 
-// What the operator is told when the card can't be claimed.
+// What the operator is told when the card can't be claimed, or a command on
+// it was stopped.
 
 #include <cstdint>
 #include <string>
@@ -19,3 +20,13 @@ inline std::string CardLockUnknownMessage(std::uint32_t error) {
   return "Ostrel can't check whether another program is using the card (error " +
          std::to_string(error) + "). Restart the PC and try again.";
 }
+
+// A command asked for the card while this program's claim on it lived: a
+// fault of the program, never seen when it works as it should.
+inline constexpr const char* kCardClaimedMessage =
+    "Ostrel is already using the card for another command.";
+
+// The PC went to sleep while a command used the card, and the command was
+// stopped; told once the PC is awake again.
+inline constexpr const char* kSleptMessage =
+    "The PC went to sleep during the command, which was stopped. Run the command again.";

@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <optional>
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/eeprom_kind.h"
 #include "common/file.h"
 #include "common/i2c_control.h"

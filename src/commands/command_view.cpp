@@ -1,41 +1,56 @@
 #include "commands/command_view.h"
 
-#include <utility>
-
 #include "commands/card_use_texts.h"
 
-CardClaim CommandView::ClaimCard(CardUse use) {
-  CardAccess::Attempt attempt = card_.Claim(use);
-  switch (attempt.lock.state) {
-    case LockAnswer::State::Taken:
-      break;
+namespace {
+
+std::string LockRefusedMessage(const LockAnswer& lock) {
+  switch (lock.state) {
     case LockAnswer::State::HeldElsewhere:
-      ShowError(kCardInUseMessage);
-      break;
+      return kCardInUseMessage;
     case LockAnswer::State::Abandoned:
-      ShowError(kCardCutOffMessage);
-      break;
+      return kCardCutOffMessage;
+    case LockAnswer::State::Taken:  // never a refusal
     case LockAnswer::State::Unknown:
-      ShowError(CardLockUnknownMessage(attempt.lock.error));
       break;
   }
-  return std::move(attempt.claim);
+  return CardLockUnknownMessage(lock.error);
+}
+
+}  // namespace
+
+CardClaim CommandView::ClaimCard(CardUse use) {
+  CardClaim claim = card_.Claim(use);
+  switch (claim.WhyRefused()) {
+    case CardClaim::Refusal::None:
+      claimed_ = true;
+      break;
+    case CardClaim::Refusal::Lock:
+      ShowError(LockRefusedMessage(claim.Lock()));
+      break;
+    case CardClaim::Refusal::AnotherLives:
+      ShowError(kCardClaimedMessage);
+      break;
+    case CardClaim::Refusal::SessionEnded:
+      break;  // nothing is shown any more
+  }
+  return claim;
 }
 
 void CommandView::ShowError(const std::string& text) {
-  if (card_.Ended()) return;
+  if (CutShort()) return;
   const CardAccess::OperatorWait wait(card_);
   dialog_.ShowError(text);
 }
 
 void CommandView::ShowNotice(const std::string& text) {
-  if (card_.Ended()) return;
+  if (CutShort()) return;
   const CardAccess::OperatorWait wait(card_);
   dialog_.ShowNotice(text);
 }
 
 void CommandView::ShowPlainMessage(const std::string& text, const std::string& caption) {
-  if (card_.Ended()) return;
+  if (CutShort()) return;
   const CardAccess::OperatorWait wait(card_);
   dialog_.ShowPlainMessage(text, caption);
 }

@@ -4,7 +4,7 @@
 #include <optional>
 
 #include "common/file.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 #include "common/waiter.h"
 
 class ClosableFile;

@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "common/undoable_connector.h"
+#include "claim/undoable_connector.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
@@ -62,8 +62,11 @@ void OnSaveToFile(CommandHost& host, const CommandServices& services) {
   view.SetStatusText(texts.reading);
 
   CardClaim claim = view.ClaimCard(CardUse::Reading);
-  bool saved = claim && (dsp ? ReadDSPEEPROM(context, save->file())
-                             : ReadBoardIntoFile(context, save->file(), settings.selectedSize));
+  // Cut short (the session ended, the PC slept), a save keeps nothing.
+  bool saved = claim &&
+               (dsp ? ReadDSPEEPROM(context, save->file())
+                    : ReadBoardIntoFile(context, save->file(), settings.selectedSize)) &&
+               !view.CutShort();
   claim.Release();
   if (saved) {
     saved = save->Commit();

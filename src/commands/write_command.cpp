@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <vector>
 
-#include "common/undoable_connector.h"
+#include "claim/undoable_connector.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "eeprom/dsp_image.h"
@@ -34,7 +34,8 @@ void WriteDspImage(CommandView& view, const TransferContext& context, std::uniqu
   view.SetStatusText("Programming the EEPROM...");
   view.EnableCommands(false);
   CardClaim claim = view.ClaimCard(CardUse::Writing);
-  // Cut short (the session ended), a write is never reported done.
+  // Cut short (the session ended, the PC slept), a write is never reported
+  // done.
   const bool written = claim && WriteDSPEEPROM(context, *file, length) && !view.CutShort();
   claim.Release();
   file.reset();
@@ -79,9 +80,19 @@ std::optional<std::vector<std::uint8_t>> ReadBoardImage(TransferView& view, File
   return image;
 }
 
+// The read-back of a verified write into check, and the pause before the
+// comparison.
+bool ReadBack(TransferView& view, const TransferContext& context, std::int32_t count,
+              std::vector<std::uint8_t>& check) {
+  view.SetStatusText("Verifying written data...");
+  check.resize(BoardReadBufferSize(count));
+  if (!ReadBoardEEPROM(context, check, count)) return false;
+  context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
+  return true;
+}
+
 void WriteBoardImage(CommandView& view, const TransferContext& context, std::unique_ptr<File> file,
                      const CommandSettings& settings) {
-  constexpr const char* kFailed = "Writing to Board-EEPROM failed!!!";
   const std::optional<std::vector<std::uint8_t>> image = ReadBoardImage(view, *file, settings);
   if (!image) return;
   const auto count = static_cast<std::int32_t>(image->size());
@@ -89,41 +100,28 @@ void WriteBoardImage(CommandView& view, const TransferContext& context, std::uni
   view.SetProgressRange(settings.selectedSize);
   view.SetStatusText("Programming the Board-EEPROM...");
   view.EnableCommands(false);
-  // Held through the write, the read-back and the pause after it.
+  std::vector<std::uint8_t> check;
+  // Held through the write, the read-back and the pause after it. Cut short
+  // (the session ended, the PC slept), a write is never reported done.
   CardClaim claim = view.ClaimCard(CardUse::Writing);
-  if (!claim ||
-      !WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset)) {
-    claim.Release();
-    file.reset();
-    EndWithFailure(view, kFailed);
-    return;
-  }
-  if (settings.verify) {
-    view.SetStatusText("Verifying written data...");
-    std::vector<std::uint8_t> check(BoardReadBufferSize(count));
-    if (!ReadBoardEEPROM(context, check, count)) {
-      claim.Release();
-      file.reset();
-      EndWithFailure(view, kFailed);
-      return;
-    }
-    context.waiter.WaitMilliseconds(kSettleBeforeCompareMs);
-    claim.Release();
-    if (view.CutShort()) {
-      file.reset();
-      EndWithFailure(view, kFailed);
-      return;
-    }
-    const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
-    if (!std::equal(image->begin() + from, image->end(), check.begin() + from)) {
-      view.SetStatusText("Verifying written data failed!");
-      view.EnableCommands(true);
-      view.ShowError("Verifying failed!");
-      return;
-    }
-  }
+  const bool written =
+      claim &&
+      WriteBoardEEPROM(context, *image, count, settings.selectedSize, settings.startOffset) &&
+      !view.CutShort() &&
+      (!settings.verify || (ReadBack(view, context, count, check) && !view.CutShort()));
   claim.Release();
   file.reset();
+  if (!written) {
+    EndWithFailure(view, "Writing to Board-EEPROM failed!!!");
+    return;
+  }
+  const auto from = static_cast<std::ptrdiff_t>(settings.startOffset);
+  if (settings.verify && !std::equal(image->begin() + from, image->end(), check.begin() + from)) {
+    view.SetStatusText("Verifying written data failed!");
+    view.EnableCommands(true);
+    view.ShowError("Verifying failed!");
+    return;
+  }
   view.SetStatusText("Board-EEPROM content successfully written to EEPROM!");
   view.EnableCommands(true);
   view.ShowNotice("Please reboot the system to apply the new settings!");

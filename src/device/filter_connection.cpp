@@ -126,9 +126,7 @@ constexpr wchar_t kCaptureFilterWideName[] = L"713x BDA Analog Capture";
 }  // namespace
 
 I2CControl OpenI2CControl(TransferView& view) {
-  // Balanced by nothing: the thread stays initialised for the next connection.
-  (void)CoInitialize(nullptr);
-
+  // COM is the calling thread's already, from the program's main.
   ComPtr<IGraphBuilder> graph;
   if (CoCreateInstance(CLSID_FilterGraph, nullptr, CLSCTX_INPROC_SERVER,
                        IID_PPV_ARGS(graph.GetAddressOf())) != S_OK) {

@@ -24,7 +24,8 @@ Microsoft::WRL::ComPtr<IBaseFilter> FindFilterByName(REFGUID category, const std
 
 // Puts the card's capture filter into a new filter graph and returns its
 // control interface; the connection keeps graph and filter alive until it is
-// closed. Nothing, after showing every failure, when that can't be done.
+// closed. Nothing, after showing every failure, when that can't be done. The
+// calling thread has COM already (a ComApartment in the program's main).
 I2CControl OpenI2CControl(TransferView& view);
 
 // Opens connections on the real capture filter.

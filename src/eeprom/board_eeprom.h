@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <span>
 
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 
 inline constexpr std::uint8_t kBoardEepromAddress = 0xA0;
 // Offsets are 16 bits wide.

@@ -71,9 +71,9 @@ bool WritePages(const TransferContext& context, KsControl& control, File& file,
 
 // Opens the connection, switches the channel decoder, runs the pages and
 // restores the channel decoder whatever their result (the restore's own
-// result is not looked at: a failed restore shows its message only). Should
-// the command be cut short meanwhile, the restore is sent at once instead,
-// and only then.
+// result is not looked at: a failed restore shows its message only). The
+// restore is the switch's undo step: should the command be cut short
+// meanwhile, it is sent at once instead, and only then.
 template <typename Pages>
 bool WithSwitchedChannelDecoder(const TransferContext& context, Pages pages) {
   I2CControl control = context.connector.OpenI2CControl(context.view);
@@ -85,10 +85,9 @@ bool WithSwitchedChannelDecoder(const TransferContext& context, Pages pages) {
   }
   bool transferred = false;
   {
-    UndoStep restore(context.undo, kChDecUndoName,
-                     [&] { return RestoreChDecSettings(*control, saved, context.view); });
+    const UndoStep restore(context.undo, kChDecUndoName,
+                           [&] { return RestoreChDecSettings(*control, saved, context.view); });
     transferred = pages(*control);
-    if (restore.Withdraw()) RestoreChDecSettings(*control, saved, context.view);
   }
   CloseI2CControl(control);
   return transferred;

@@ -3,7 +3,7 @@
 #include <cstdint>
 
 #include "common/file.h"
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 
 inline constexpr std::uint8_t kDspEepromAddress = 0xA2;
 inline constexpr std::int32_t kDspPageSize = 64;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/win32_handle.h"
 
 // The card lock as one named mutex in the machine-wide namespace, so that

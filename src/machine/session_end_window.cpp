@@ -1,6 +1,10 @@
 #include "machine/session_end_window.h"
 
+#include <exception>
+#include <string>
 #include <utility>
+
+#include "common/debug_report.h"
 
 namespace {
 
@@ -33,16 +37,20 @@ LRESULT CALLBACK SessionEndWindow::WindowProc(HWND window, UINT message, WPARAM 
     SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
   }
   auto* self = reinterpret_cast<SessionEndWindow*>(GetWindowLongPtrW(window, GWLP_USERDATA));
-  if (self != nullptr) {
-    switch (message) {
-      case WM_QUERYENDSESSION:
-        return self->handlers_.mayEnd() ? TRUE : FALSE;
-      case WM_ENDSESSION:
-        if (wParam != FALSE) self->handlers_.ending();
-        return 0;
-      default:
-        break;
-    }
+  if (self == nullptr || (message != WM_QUERYENDSESSION && message != WM_ENDSESSION)) {
+    return DefWindowProcW(window, message, wParam, lParam);
   }
-  return DefWindowProcW(window, message, wParam, lParam);
+  // The handlers run inside the system's message dispatch, which nothing
+  // may unwind into.
+  try {
+    if (message == WM_QUERYENDSESSION) return self->handlers_.mayEnd() ? TRUE : FALSE;
+    if (wParam != FALSE) self->handlers_.ending();
+  } catch (const std::exception& error) {
+    ReportToDebugger(std::string("Ostrel: the session's end failed: ") + error.what());
+  } catch (...) {
+    ReportToDebugger("Ostrel: the session's end failed");
+  }
+  // A failed question lets the session end: a program without a window
+  // can't keep it anyway.
+  return message == WM_QUERYENDSESSION ? TRUE : 0;
 }

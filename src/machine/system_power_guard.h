@@ -2,7 +2,7 @@
 
 #include <windows.h>
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/system_library_win32.h"
 
 // Keeps the PC from sleeping for inactivity while a command uses the card,

@@ -8,7 +8,7 @@
 
 #include <optional>
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/system_library_win32.h"
 
 class TimerPeriod final : public SystemTimer {

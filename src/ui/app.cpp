@@ -5,8 +5,6 @@
 #include "common/file.h"
 #include "common/waiter.h"
 #include "device/filter_connection.h"
-#include "machine/machine_card_lock.h"
-#include "machine/timer_period.h"
 #include "ui/main_dialog.h"
 
 int RunOstrel(HINSTANCE instance) {
@@ -19,9 +17,7 @@ int RunOstrel(HINSTANCE instance) {
   FilterConnector connector;
   const auto wait = MakePreciseWaiter();
   const auto files = MakeNativeFileSystem();
-  MachineCardLock lock;
-  TimerPeriod timer(wait->NeedsRaisedSystemTimer());
-  MainDialog dialog(instance, connector, *wait, *files, lock, timer);
+  MainDialog dialog(instance, connector, *wait, *files);
   dialog.Run();
   return 0;
 }

@@ -3,7 +3,9 @@
 #include <commctrl.h>
 
 #include <exception>
+#include <vector>
 
+#include "common/debug_report.h"
 #include "common/win32_text.h"
 #include "resource.h"
 #include "ui/about_dialog.h"
@@ -20,6 +22,9 @@ constexpr wchar_t kApplicationName[] = L"Ostrel";
 constexpr int kBoardListIndex = 0;
 constexpr int kChannelDecoderListIndex = 1;
 constexpr std::size_t kTypedSizeCharacters = 9;
+// Posted to itself once the PC is awake: the system's notice is no place
+// for a box.
+constexpr UINT kTellOfSleep = WM_APP + 1;
 
 // The typed size is read from the first characters of the edit's text; any
 // character outside ASCII is neither a digit nor white space for that.
@@ -47,22 +52,35 @@ class PaintScope {
   HDC dc_ = nullptr;
 };
 
-// Marks a command as running for as long as it lasts, on every path.
-class BusyScope {
- public:
-  explicit BusyScope(bool& busy) : busy_(busy) { busy_ = true; }
-  ~BusyScope() { busy_ = false; }
-  BusyScope(const BusyScope&) = delete;
-  BusyScope& operator=(const BusyScope&) = delete;
-
- private:
-  bool& busy_;
+struct OwnedSearch {
+  HWND owner;
+  std::vector<HWND> found;
 };
+
+BOOL CALLBACK CollectOwned(HWND candidate, LPARAM context) {
+  auto& search = *reinterpret_cast<OwnedSearch*>(context);
+  for (HWND owner = GetWindow(candidate, GW_OWNER); owner != nullptr;
+       owner = GetWindow(owner, GW_OWNER)) {
+    if (owner == search.owner) {
+      search.found.push_back(candidate);
+      break;
+    }
+  }
+  return TRUE;
+}
+
+// The top-level windows of the calling thread that window owns, directly or
+// through another: its boxes, file dialogs and About box.
+std::vector<HWND> OwnedWindows(HWND window) {
+  OwnedSearch search{window, {}};
+  EnumThreadWindows(GetCurrentThreadId(), CollectOwned, reinterpret_cast<LPARAM>(&search));
+  return search.found;
+}
 
 }  // namespace
 
 MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait,
-                       FileSystem& files, CardLock& lock, SystemTimer& timer)
+                       FileSystem& files)
     : instance_(instance),
       painting_({[this](std::int32_t p) {
                    SendDlgItemMessageW(window_, IDC_PROGRESS, PBM_SETPOS, static_cast<WPARAM>(p),
@@ -73,8 +91,10 @@ MainDialog::MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaite
                  },
                  [this] { PaintPending(); }}),
       waiter_(wait, [this] { painting_.Waiting(); }),
-      card_(lock, power_, timer),
-      services_{connector, waiter_, files, card_} {}
+      timer_(wait.NeedsRaisedSystemTimer()),
+      card_(lock_, power_, timer_),
+      services_{connector, waiter_, files, card_},
+      runner_(*this, services_) {}
 
 void MainDialog::Run() {
   DialogBoxParamW(instance_, MAKEINTRESOURCEW(IDD_OSTREL_DIALOG), nullptr, DialogProc,
@@ -89,7 +109,16 @@ INT_PTR CALLBACK MainDialog::DialogProc(HWND window, UINT message, WPARAM wParam
     created->power_.SetWindow(window);
   }
   auto* self = reinterpret_cast<MainDialog*>(GetWindowLongPtrW(window, DWLP_USER));
-  return self != nullptr ? self->HandleMessage(message, wParam, lParam) : FALSE;
+  if (self == nullptr) return FALSE;
+  // Nothing may unwind into the system's dialog code.
+  try {
+    return self->HandleMessage(message, wParam, lParam);
+  } catch (const std::exception& error) {
+    ReportToDebugger(std::string("Ostrel: a window message failed: ") + error.what());
+  } catch (...) {
+    ReportToDebugger("Ostrel: a window message failed");
+  }
+  return FALSE;
 }
 
 INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
@@ -114,11 +143,16 @@ INT_PTR MainDialog::HandleMessage(UINT message, WPARAM wParam, LPARAM) {
       SetWindowLongPtrW(window_, DWLP_MSGRESULT, FALSE);
       return TRUE;
     case WM_ENDSESSION:
-      // The system may end the program as soon as this returns, whatever
-      // the command waits on (a box, the card, a pause): what it changed is
-      // put back now. A cancelled end changes nothing.
-      if (wParam != FALSE) card_.EndNow();
+      // A log-off, shutdown or installer ends the program, whatever lParam
+      // says; a cancelled end changes nothing.
+      if (wParam != FALSE) EndSession();
       return FALSE;
+    case WM_POWERBROADCAST:
+      OnPowerBroadcast(wParam);
+      return FALSE;
+    case kTellOfSleep:
+      runner_.TellOfSleep();
+      return TRUE;
     case WM_QUERYDRAGICON:
       return reinterpret_cast<INT_PTR>(icon_);
     default:
@@ -162,7 +196,7 @@ void MainDialog::AddAboutToSystemMenu() {
 void MainDialog::OnCommand(int id, int code) {
   // A command owns the dialog until it ends; nothing may start another one
   // or end the dialog under it.
-  if (commandRunning_) return;
+  if (runner_.Running()) return;
   switch (id) {
     case IDOK:
     case IDCANCEL:
@@ -205,7 +239,7 @@ void MainDialog::OnCommand(int id, int code) {
 
 bool MainDialog::OnSysCommand(WPARAM command) {
   if ((command & 0xFFF0) != IDM_ABOUTBOX) return false;
-  if (!commandRunning_) ShowAboutDialog(instance_, window_);
+  if (!runner_.Running()) ShowAboutDialog(instance_, window_);
   return true;
 }
 
@@ -219,21 +253,48 @@ void MainDialog::PaintMinimised() {
   DrawIcon(paint.Dc(), x, y, icon_);
 }
 
-void MainDialog::RunCommand(Command command) {
-  {
-    BusyScope busy(commandRunning_);
-    try {
-      command(*this, services_);
-    } catch (const std::exception& error) {
-      // Nothing may unwind into the system's dialog code.
-      EnableCommands(true);
-      ShowError(std::string("Unexpected error: ") + error.what());
-    }
+void MainDialog::OnPowerBroadcast(WPARAM event) {
+  switch (event) {
+    case PBT_APMSUSPEND:
+      // The PC sleeps once this returns, about 2 s at most from now.
+      runner_.Suspend();
+      break;
+    case PBT_APMRESUMEAUTOMATIC:  // every wake, the operator there or not
+    case PBT_APMRESUMESUSPEND:    // a wake the operator made, after the one above
+      runner_.Woken();
+      PostMessageW(window_, kTellOfSleep, 0, 0);
+      break;
+    default:
+      break;
   }
+}
+
+void MainDialog::RunCommand(CommandRunner::Command command) {
+  runner_.Run(command);
   painting_.ShowProgressPos();
   // Clicks and keys made meanwhile were aimed at a dialog that was busy; a
   // click on "&Exit" during a write must not end the program afterwards.
   DropQueuedInput();
+  // The session ended meanwhile: now that the command has unwound, the
+  // program ends.
+  if (runner_.SessionEnded()) EndDialog(window_, IDCANCEL);
+}
+
+void MainDialog::EndSession() {
+  // The system may end the program as soon as the handler returns, whatever
+  // the command waits on (a box, the card, a pause): what it changed is put
+  // back first.
+  runner_.EndSession();
+  // Then it ends by itself: its boxes and dialogs close, a command unwinds
+  // as a failure and the dialog ends behind it.
+  CloseOwnedWindows();
+  if (!runner_.Running()) EndDialog(window_, IDCANCEL);
+}
+
+void MainDialog::CloseOwnedWindows() {
+  // As the operator closing each would: a message box with only OK takes it
+  // as OK, a dialog as Cancel.
+  for (HWND owned : OwnedWindows(window_)) PostMessageW(owned, WM_CLOSE, 0, 0);
 }
 
 void MainDialog::TakeTypedSize() {
@@ -294,7 +355,7 @@ void MainDialog::ShowPlainMessage(const std::string& text, const std::string& ca
 
 void MainDialog::Box(const std::string& text, const std::wstring& caption, UINT style) {
   // The box's own loop would hand queued clicks to the dialog's buttons.
-  if (commandRunning_) DropQueuedInput();
+  DropQueuedInput();
   painting_.ShowProgressPos();  // the box's loop paints the dialog
   MessageBoxW(window_, ToWide(text, NarrowEncoding::Utf8).c_str(), caption.c_str(), style);
 }

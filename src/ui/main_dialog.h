@@ -8,22 +8,24 @@
 #include <cstdint>
 #include <string>
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 #include "common/transfer_view.h"
 #include "common/waiter.h"
 #include "commands/command_host.h"
+#include "commands/command_runner.h"
+#include "machine/machine_card_lock.h"
+#include "machine/system_power_guard.h"
+#include "machine/timer_period.h"
 #include "ui/paint_schedule.h"
 #include "ui/painting_waiter.h"
-#include "machine/system_power_guard.h"
 
 class MainDialog final : public TransferView, public CommandHost {
  public:
   // The commands pace their requests on wait, through a waiter of the
   // dialog's own that paints at the start of each wait, and claim the card
-  // with lock and timer, the system kept awake for the dialog's window
-  // meanwhile.
-  MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait, FileSystem& files,
-             CardLock& lock, SystemTimer& timer);
+  // through the machine-wide lock, the system kept awake for the dialog's
+  // window and its timer raised meanwhile; the dialog owns all three.
+  MainDialog(HINSTANCE instance, I2CConnector& connector, PreciseWaiter& wait, FileSystem& files);
   MainDialog(const MainDialog&) = delete;
   MainDialog& operator=(const MainDialog&) = delete;
 
@@ -44,8 +46,6 @@ class MainDialog final : public TransferView, public CommandHost {
   std::optional<FilePath> AskFileToOpen() override;
 
  private:
-  using Command = void (*)(CommandHost&, const CommandServices&);
-
   static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   INT_PTR HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
 
@@ -53,9 +53,12 @@ class MainDialog final : public TransferView, public CommandHost {
   void AddAboutToSystemMenu();
   void OnCommand(int id, int code);
   bool OnSysCommand(WPARAM command);
+  void OnPowerBroadcast(WPARAM event);
   void PaintMinimised();
 
-  void RunCommand(Command command);
+  void RunCommand(CommandRunner::Command command);
+  void EndSession();
+  void CloseOwnedWindows();
   void TakeTypedSize();
   void EnableBoardOptions(bool on);
   void PaintPending();
@@ -65,13 +68,15 @@ class MainDialog final : public TransferView, public CommandHost {
   HINSTANCE instance_;
   PaintSchedule painting_;
   PaintingWaiter waiter_;
+  MachineCardLock lock_;
   SystemPowerGuard power_;
+  TimerPeriod timer_;
   CardAccess card_;
   CommandServices services_;
+  CommandRunner runner_;
   HWND window_ = nullptr;
   HICON icon_ = nullptr;
   std::int32_t selectedSize_ = 256;
-  bool commandRunning_ = false;
   // The control that had the focus when the buttons were disabled.
   HWND focusBeforeBusy_ = nullptr;
 };

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "common/file.h"
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/sim_card.h"

@@ -8,6 +8,7 @@
 
 #include "support/caller_trace.h"
 #include "support/command_bench.h"
+#include "commands/card_use_texts.h"
 
 namespace {
 
@@ -95,8 +96,8 @@ Outcome BoardWriteOutcome(std::size_t n) {
   return o;
 }
 
-void Count(std::size_t positions) {
-  std::cout << "I2C fault sweep: " << positions << " failure positions swept\n";
+void Count(std::size_t positions, const char* what = "failure") {
+  std::cout << "I2C fault sweep: " << positions << " " << what << " positions swept\n";
 }
 
 class I2CFaultSweep : public ::testing::TestWithParam<KsResult> {
@@ -202,11 +203,16 @@ TEST_P(I2CFaultSweep, DspWriteOf32767Bytes) {
   Count(kDspTransactions);
 }
 
-// The session ends while the failure's box is open (Windows may then end
-// the program at once): whatever failed, everything the command changed is
-// put back inside that moment, each undo step once, the claim let go in
-// order, and nothing is sent or shown afterwards.
-TEST(I2CFaultSweepSessionEnd, EveryPositionOfEveryCommand) {
+// The session ends while the failure's box is open, or the PC goes to sleep
+// while request n is under way and nothing fails (heard where the program
+// next looks at its messages: a wait, a paint): Windows may then end the
+// program or stop the PC at once. Whatever it was doing, everything the
+// command changed is put back inside that moment, each undo step once, the
+// claim let go in order, and nothing is sent or shown afterwards; sleep is
+// told once, when the PC is awake again (one wake notice or two).
+class I2CFaultSweepSessionEnd : public ::testing::TestWithParam<bool> {};  // or sleep
+
+TEST_P(I2CFaultSweepSessionEnd, EveryPositionOfEveryCommand) {
   struct Swept {
     const char* what;
     bool dsp;
@@ -225,49 +231,75 @@ TEST(I2CFaultSweepSessionEnd, EveryPositionOfEveryCommand) {
       {"DSP write", true, false, kDspTransactions,
        [](std::size_t n) { return DspOutcome(n, true); }, "status: Writing to EEPROM failed!!!"},
   };
+  const bool sleep = GetParam();
   std::size_t swept = 0;
   for (const Swept& c : commands) {
     const Bytes file =
         c.save ? DistinctBytes(1000, 97) : (c.dsp ? DspImage(16378, 0) : DistinctBytes(256, 5));
-    for (std::size_t n = 1; n <= c.positions; ++n, ++swept) {
+    // Once its own restore is under way, a DSP transfer is done with the card.
+    const std::size_t positions = sleep && c.dsp ? kPreparation + kPages : c.positions;
+    for (std::size_t n = 1; n <= positions; ++n, ++swept) {
       SCOPED_TRACE(testing::Message() << c.what << ", transaction " << n);
       CommandBench bench;
       bench.host.settings.kind = c.dsp ? EepromKind::ChannelDecoder : EepromKind::Board;
       WriteWholeFile(bench.folder / "file.bin", file);
       bench.host.answer = bench.folder / "file.bin";
-      bench.card.card.FailTransaction(n, kKsFail);
+      if (!sleep) bench.card.card.FailTransaction(n, kKsFail);
       std::optional<std::size_t> requestsWhenEnded;
+      const auto end = [&] {
+        if (requestsWhenEnded) return;
+        sleep ? bench.runner.Suspend() : bench.runner.EndSession();
+        if (sleep) bench.runner.Woken();  // awake before the command has unwound
+        requestsWhenEnded = bench.card.card.Log().size();
+      };
+      const auto heard = [&] {
+        if (sleep && bench.card.card.Log().size() >= n) end();
+      };
+      bench.card.clock.onWait = [&](std::uint32_t) { heard(); };
+      bench.host.view.onPaint = heard;
       bench.host.view.onBox = [&] {
         bench.machine.Note("box");
-        if (requestsWhenEnded) return;
-        bench.machine.access.EndNow();
-        requestsWhenEnded = bench.card.Requests().size();
+        if (!sleep) end();
       };
       c.save ? bench.Save() : bench.Write();
+      bench.runner.Woken();  // the operator's wake notice after the automatic one
+      bench.runner.TellOfSleep();
 
       Outcome expected = c.outcome(n);
-      std::erase_if(expected.shown,
-                    [](const std::string& shown) { return shown.rfind("notice: ", 0) == 0; });
+      std::erase_if(expected.shown, [&](const std::string& shown) {
+        return shown.rfind(sleep ? "error: " : "notice: ", 0) == 0;
+      });
       expected.shown.back() = c.failed;  // cut short, a command is never done
+      if (sleep) {
+        // Heard after the request, or after the switch's last one; the
+        // restore is sent at once.
+        expected.requests = c.dsp ? std::max(n, kPreparation) + 2 : n;
+        expected.shown.push_back(std::string("error: ") + kSleptMessage);
+      }
       EXPECT_EQ(bench.view().StatusAndMessages(), expected.shown);
       EXPECT_EQ(bench.view().position, 0);
       EXPECT_EQ(requestsWhenEnded, expected.requests) << "all sent by the session's end";
       EXPECT_EQ(bench.card.Requests().size(), expected.requests) << "nothing after it";
-      EXPECT_EQ(bench.card.card.ChDecRestored(), expected.restored);
+      EXPECT_EQ(bench.card.card.ChDecRestored(), sleep || expected.restored);
       EXPECT_EQ(bench.card.connector.OpenConnections(), 0);
       EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), file);
       EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"});
       EXPECT_EQ(bench.files.Count(Op::Remove), c.save ? 1u : 0u) << "the temporary file, once";
-      Strings steps;  // the machine's steps without the state they were taken in
-      for (const std::string& event : bench.machine.events) {
-        steps.push_back(event.substr(0, event.rfind(' ')));
-      }
-      EXPECT_EQ(steps, (Strings{"lock", c.save ? "awake, reading" : "awake, writing",
-                                "timer raised", "timer lowered", "may sleep", "box", "unlock"}));
+      Strings steps = {"lock",         c.save ? "awake, reading" : "awake, writing",
+                       "timer raised", "timer lowered",
+                       "may sleep",    "box",
+                       "unlock"};
+      if (sleep) std::swap(steps[5], steps[6]);  // the sleep box once the claim has gone
+      EXPECT_EQ(bench.machine.Steps(), steps);
     }
   }
-  Count(swept);
+  Count(swept, sleep ? "sleep" : "session end");
 }
+
+INSTANTIATE_TEST_SUITE_P(Cut, I2CFaultSweepSessionEnd, ::testing::Values(false, true),
+                         [](const ::testing::TestParamInfo<bool>& sleep) {
+                           return sleep.param ? std::string("Sleep") : std::string("SessionEnd");
+                         });
 
 INSTANTIATE_TEST_SUITE_P(Codes, I2CFaultSweep, ::testing::Values(kKsFail, KsResult{1}),
                          [](const ::testing::TestParamInfo<KsResult>& code) {

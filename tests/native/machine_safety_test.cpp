@@ -3,6 +3,8 @@
 // for a virus scanner to let go of its file.
 #include <gtest/gtest.h>
 
+#include <stdexcept>
+
 #include "support/command_bench.h"
 
 namespace {
@@ -126,6 +128,125 @@ TEST(CardClaim, ASessionEndedDuringAWaitEndsTheCommandAsAFailure) {
     EXPECT_TRUE(bench.card.card.ChDecRestored());
     EXPECT_EQ(ReadWholeFile(bench.folder / "file.bin"), d.command.file);
     EXPECT_EQ(bench.folder.Names(), Strings{"file.bin"});
+  }
+}
+
+// One claim at a time in a program, and none once it is being ended: asking
+// otherwise is the program's own mistake, asserted in debug builds and
+// refused otherwise; the live claim is not disturbed.
+TEST(CardClaim, OneAtATimeAndNoneOnceTheProgramIsEnded) {
+  struct Mistake {
+    const char* what;
+    void (*before)(CardAccess&);
+    CardClaim::Refusal refusal;
+  };
+  const Strings live = {"lock",          "awake, reading", "timer raised",
+                        "timer lowered", "may sleep",      "unlock"};
+  const Mistake mistakes[] = {
+      {"while one lives", [](CardAccess&) {}, CardClaim::Refusal::AnotherLives},
+      {"while a cut one is still held", [](CardAccess& a) { a.Suspend(); },
+       CardClaim::Refusal::AnotherLives},
+      {"after the end", [](CardAccess& a) { a.EndNow(); }, CardClaim::Refusal::SessionEnded},
+  };
+  for (const Mistake& m : mistakes) {
+    SCOPED_TRACE(m.what);
+    FakeMachine machine{nullptr};
+    CardClaim first = machine.access.Claim(CardUse::Reading);
+    ASSERT_TRUE(first);
+    m.before(machine.access);
+    CardClaim second;
+    EXPECT_DEBUG_DEATH(second = machine.access.Claim(CardUse::Writing), "");
+#ifdef NDEBUG
+    EXPECT_EQ(second.WhyRefused(), m.refusal);
+#endif
+    EXPECT_FALSE(second);
+    first.Release();
+    EXPECT_EQ(machine.Steps(), live) << "the lock taken once and let go once";
+  }
+}
+
+// A box pauses the claim that lives as it opens, and its end resumes that
+// claim alone: not one let go or cut meanwhile, nor one taken since.
+TEST(CardClaim, ABoxResumesOnlyTheClaimItPaused) {
+  struct InTheBox {
+    const char* what;
+    void (*meanwhile)(CardAccess&, CardClaim&);
+    bool resumed;  // or else let go in the box; a claim taken since goes its own way
+    bool another;
+  };
+  const InTheBox cases[] = {
+      {"nothing", [](CardAccess&, CardClaim&) {}, true, false},
+      {"the claim let go", [](CardAccess&, CardClaim& c) { c.Release(); }, false, false},
+      {"the claim cut by sleep", [](CardAccess& a, CardClaim&) { a.Suspend(); }, false, false},
+      {"the claim let go and another taken",
+       [](CardAccess& a, CardClaim& c) {
+         c.Release();
+         c = a.Claim(CardUse::Writing);
+       },
+       false, true},
+  };
+  const Strings paused = {"lock", "awake, writing", "timer raised", "timer lowered", "may sleep"};
+  for (const InTheBox& c : cases) {
+    SCOPED_TRACE(c.what);
+    FakeMachine machine{nullptr};
+    CardClaim claim = machine.access.Claim(CardUse::Writing);
+    {
+      const CardAccess::OperatorWait box(machine.access);
+      c.meanwhile(machine.access, claim);
+    }
+    claim.Release();
+    Strings expected = paused;
+    if (c.resumed) expected.insert(expected.end(), paused.begin() + 1, paused.end());
+    expected.push_back("unlock");
+    if (c.another) {
+      const Strings first = expected;
+      expected.insert(expected.end(), first.begin(), first.end());
+    }
+    EXPECT_EQ(machine.Steps(), expected);
+  }
+}
+
+// What a command changed is put back whatever one undo step does: a step
+// that throws is reported, counts as not done, and the others still run,
+// each once, the latest first; when the steps run together and when each
+// goes with its owner.
+TEST(UndoSteps, AStepThatThrowsIsReportedAndTheOthersStillRunOnceLatestFirst) {
+  struct Throwing {
+    const char* what;
+    void (*raise)();
+    bool together;  // the steps run as the program is ended, or each as its owner goes
+  };
+  const Throwing cases[] = {
+      {"a standard exception, together", [] { throw std::runtime_error("card gone"); }, true},
+      {"anything else, as its owner goes", [] { throw 7; }, false},
+  };
+  for (const Throwing& t : cases) {
+    SCOPED_TRACE(t.what);
+    UndoSteps steps;
+    Strings ran;
+    std::vector<UndoSteps::Undone> undone;
+    const auto step = [&](const char* name) {
+      return [&ran, &t, name] {
+        ran.emplace_back(name);
+        if (name == std::string("second")) t.raise();
+        return true;
+      };
+    };
+    testing::internal::CaptureStderr();
+    {
+      const UndoStep first(steps, "first", step("first"));
+      const UndoStep second(steps, "second", step("second"));
+      const UndoStep third(steps, "third", step("third"));
+      if (t.together) undone = steps.RunAll();
+    }
+    const std::string reported = testing::internal::GetCapturedStderr();
+    EXPECT_EQ(ran, (Strings{"third", "second", "first"}));
+    EXPECT_NE(reported.find("putting back the second failed"), std::string::npos) << reported;
+    if (!t.together) continue;
+    ASSERT_EQ(undone.size(), 3u);
+    EXPECT_EQ(undone[1].what, "second");
+    EXPECT_EQ((std::vector<bool>{undone[0].done, undone[1].done, undone[2].done}),
+              (std::vector<bool>{true, false, true}));
   }
 }
 

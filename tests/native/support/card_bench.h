@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 #include "simcard/sim_card.h"
 #include "simcard/sim_connector.h"
 #include "simcard/virtual_clock.h"

@@ -4,11 +4,11 @@
 #include "commands/write_command.h"
 
 void CommandBench::Save() {
-  OnSaveToFile(host, services);
+  runner.Run(OnSaveToFile);
 }
 
 void CommandBench::Write() {
-  OnWriteToEEPROM(host, services);
+  runner.Run(OnWriteToEEPROM);
 }
 
 std::string CommandBench::MachineState() const {

@@ -11,6 +11,7 @@
 #include "support/faulty_file_system.h"
 #include "support/temp_folder.h"
 #include "commands/command_host.h"
+#include "commands/command_runner.h"
 
 // A command's whole world in a unit test: the fake dialog, the simulated card
 // on a virtual clock, and real files in a fresh folder behind a layer that
@@ -33,6 +34,8 @@ struct CommandBench {
   FaultyFileSystem files{*realFiles};
   FakeMachine machine{[this] { return MachineState(); }};
   CommandServices services{card.connector, card.clock, files, machine.access};
+  // Runs the commands as the dialog does.
+  CommandRunner runner{host, services};
 
   // "<requests so far>/<connections open>", as the machine's steps record it.
   std::string MachineState() const;

@@ -5,7 +5,7 @@
 #include <utility>
 #include <vector>
 
-#include "common/card_access.h"
+#include "claim/card_access.h"
 
 // The machine around a command in a unit test: the card lock, the power
 // guard and the system timer, each step recorded with what state() says at
@@ -41,6 +41,12 @@ struct FakeMachine {
   };
 
   void Note(const std::string& step) { events.push_back(step + " " + (state ? state() : "")); }
+  // The steps without the state they were taken in.
+  std::vector<std::string> Steps() const {
+    std::vector<std::string> steps;
+    for (const std::string& event : events) steps.push_back(event.substr(0, event.rfind(' ')));
+    return steps;
+  }
 
   std::function<std::string()> state;
   LockAnswer lockAnswer{LockAnswer::State::Taken, 0};  // what the lock says when taken

@@ -1,16 +1,19 @@
 #include "support/recording_view.h"
 
 void RecordingView::SetStatusText(const std::string& text) {
+  if (onPaint) onPaint();
   status = text;
   events_.push_back({Kind::Status, text, {}, 0});
 }
 
 void RecordingView::SetProgressRange(std::int32_t n) {
+  if (onPaint) onPaint();
   range = n;
   events_.push_back({Kind::Range, {}, {}, n});
 }
 
 void RecordingView::SetProgressPos(std::int32_t p) {
+  if (onPaint) onPaint();
   position = p;
   events_.push_back({Kind::Pos, {}, {}, p});
 }

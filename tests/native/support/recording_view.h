@@ -38,6 +38,9 @@ class RecordingView final : public TransferView {
   std::vector<std::int64_t> Positions() const;
 
   std::function<void()> onBox;  // called as each message box opens
+  // Called as the status, range or position changes: where the dialog may
+  // paint, and so hears what the system sent it meanwhile.
+  std::function<void()> onPaint;
   std::string status = "Read/write status";
   std::int64_t range = 100;
   std::int64_t position = 0;

@@ -25,6 +25,8 @@ constexpr wchar_t kDspReading[] = L"Reading from DSP-EEPROM...";
 constexpr wchar_t kDspStored[] = L"DSP EEPROM content successfully stored to file!";
 constexpr wchar_t kCardInUse[] =
     L"Another Ostrel is using the card. Try again when it has finished.";
+constexpr wchar_t kSlept[] =
+    L"The PC went to sleep during the command, which was stopped. Run the command again.";
 constexpr wchar_t kCutOff[] =
     L"The last command on the card was cut off, and the card may not have been put back. "
     L"Restart the PC, then try again.";
@@ -58,17 +60,32 @@ class OnThePc : public CommandEndToEnd {
     }
     return answer != 0;
   }
-  // Windows ending the session as at a log-off, once the program has agreed
-  // to it: WM_ENDSESSION with ending as its wParam. How long the program
-  // took to handle it; nothing when it did not answer.
-  std::optional<ULONGLONG> EndSession(bool ending) const {
+  // Windows ending the session once the program has agreed to it:
+  // WM_ENDSESSION with ending as its wParam and why (a log-off, an
+  // installer's restart manager, 0 for a shutdown) as its lParam. How long
+  // the program took to handle it; nothing when it did not answer.
+  std::optional<ULONGLONG> EndSession(bool ending, DWORD why = ENDSESSION_LOGOFF) const {
     const ULONGLONG start = GetTickCount64();
     DWORD_PTR answer = 0;
-    if (!SendMessageTimeoutW(Dialog(), WM_ENDSESSION, ending ? TRUE : FALSE, ENDSESSION_LOGOFF,
-                             SMTO_NORMAL, 5000, &answer)) {
+    if (!SendMessageTimeoutW(Dialog(), WM_ENDSESSION, ending ? TRUE : FALSE,
+                             static_cast<LPARAM>(why), SMTO_NORMAL, 5000, &answer)) {
       return std::nullopt;
     }
     return GetTickCount64() - start;
+  }
+  // The session ends as Windows or an installer ends it (asked, told, then
+  // WM_CLOSE for a program still there, as the restart manager sends it):
+  // the program puts the card back and ends by itself, with nothing forced.
+  void ExpectEndsByItself(DWORD why, const std::string& what, const Here& where = Here::current()) {
+    const CallerTrace caller(where);
+    EXPECT_EQ(AgreesToEndSession(), true);
+    const ULONGLONG start = GetTickCount64();
+    ASSERT_TRUE(EndSession(true, why)) << "no answer to WM_ENDSESSION";
+    PostMessageW(Dialog(), WM_CLOSE, 0, 0);
+    ASSERT_TRUE(program_->WaitForExit()) << "still running";
+    std::printf("duration: ended by itself in %llu ms (%s)\n", GetTickCount64() - start,
+                what.c_str());
+    EXPECT_EQ(program_->ExitCode(), 0u);
   }
   std::optional<bool> AgreesToEndSessionWhileHeld(const simcard::com::RequestHold& hold) const {
     const std::optional<LRESULT> answer = SendWhileHeld(Dialog(), hold, WM_QUERYENDSESSION);
@@ -218,12 +235,14 @@ TEST_F(OnThePc, NoShutdownDuringABoardWriteAndAKilledOstrelsCutIsToldOnce) {
   EXPECT_EQ(RequestsOf(*program_), 32u);
 }
 
-// A log-off while a failure box waits: Windows asks, is told yes, ends the
-// session and then ends the program. By then the channel decoder is back,
-// the connection closed and the command's own files gone. Cancelled
-// (wParam FALSE), the end changes nothing: the command goes on as it would
-// have, and restores the channel decoder once.
-TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
+// The session ends while a failure box waits: Windows (a log-off, a
+// shutdown) or an installer's restart manager asks, is told yes, ends the
+// session and sends WM_CLOSE, and the program ends by itself, its box
+// closed. By then the channel decoder is back, the connection closed and
+// the command's own files gone. Cancelled (wParam FALSE), the end changes
+// nothing: the command goes on as it would have, restores the channel
+// decoder once, and the idle program ends at the next end.
+TEST_F(OnThePc, TheSessionsEndWhileAFailureBoxWaitsPutsTheCardBackAndEndsTheProgram) {
   struct LogOff {
     const char* what;
     bool dsp;
@@ -231,14 +250,17 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
     std::wstring box;
     std::size_t requests;  // the failed one last but for the restore
     bool ending;           // WM_ENDSESSION's wParam
+    DWORD why;             // its lParam
   };
   const LogOff logOffs[] = {
-      {"DSP save", true, true, L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, true},
-      {"DSP write", true, false, L"ReadEEPROM: I2C-write to DSP EEPROM failed (page 1)!", 5, true},
+      {"DSP save", true, true, L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, true,
+       ENDSESSION_LOGOFF},
+      {"DSP write", true, false, L"ReadEEPROM: I2C-write to DSP EEPROM failed (page 1)!", 5, true,
+       ENDSESSION_CLOSEAPP},
       {"board save of a new file", false, true, L"ReadEEPROM: I2C-read to Board EEPROM failed", 2,
-       true},
+       true, 0},
       {"DSP save, the end cancelled", true, true,
-       L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, false},
+       L"ReadEEPROM: I2C-read to DSP EEPROM failed (page 1)!", 5, false, ENDSESSION_CLOSEAPP},
   };
   for (const LogOff& l : logOffs) {
     SCOPED_TRACE(l.what);
@@ -257,19 +279,16 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
     ASSERT_TRUE(box);
     EXPECT_EQ(box->text, l.box);
 
-    EXPECT_EQ(AgreesToEndSession(), true);
-    const std::optional<ULONGLONG> handled = EndSession(l.ending);
-    ASSERT_TRUE(handled) << "no answer to WM_ENDSESSION";
-    if (l.ending) {
-      std::printf("duration: session end handled in %llu ms (%s)\n", *handled, l.what);
-      ExpectCardReleasedEverything(1);
-      program_.reset();  // ended by the system, the box still open
-    } else {
+    if (!l.ending) {
+      EXPECT_EQ(AgreesToEndSession(), true);
+      ASSERT_TRUE(EndSession(false, l.why)) << "no answer to WM_ENDSESSION";
       AnswerBox(L"Ostrel", l.box, BoxIcon::Stop);
       ASSERT_TRUE(WaitForStatus(L"Reading out DSP EEPROM content failed!!!"));
       EXPECT_TRUE(WaitForProgress(0)) << Progress();
       EXPECT_TRUE(WaitForCommandsEnabled());
     }
+    ASSERT_NO_FATAL_FAILURE(ExpectEndsByItself(l.why, l.ending ? l.what : "idle"));
+    ExpectCardReleasedEverything(1);
 
     const std::vector<LoggedTransaction> log = card_.Log();
     ASSERT_EQ(log.size(), l.requests + (l.dsp ? 2 : 0)) << "one restore";
@@ -288,26 +307,57 @@ TEST_F(OnThePc, ALogOffWhileAFailureBoxWaitsPutsTheCardAndTheFilesBackAtOnce) {
   }
 }
 
-// Forced, the session may end in the middle of the transfer too: the
-// request under way is finished, the channel decoder restored right after
-// it, and nothing more is sent.
-TEST_F(OnThePc, AForcedLogOffDuringADspWriteRestoresTheChannelDecoderAtOnce) {
-  card_.SetChDec(ChDecAtRest());
-  const simcard::com::RequestHold hold;
-  card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=50\n");
+// Forced, the session may end in the middle of the transfer too, and sleep
+// can't be refused: the request under way finishes, the channel decoder is
+// restored right after it and nothing more is sent. The session's end ends
+// the program; after sleep the write ends as a failure with no box of its
+// own, and the operator is told once the PC is awake again, whether the
+// system sends the automatic wake alone or the operator's after it.
+TEST_F(OnThePc, TheSessionsEndOrSleepDuringADspWriteRestoresTheChannelDecoderAtOnce) {
+  struct Cut {
+    const char* what;
+    UINT message;
+    WPARAM wParam;
+    DWORD lParam;
+  };
+  const Cut cuts[] = {{"a forced log-off", WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF},
+                      {"sleep", WM_POWERBROADCAST, PBT_APMSUSPEND, 0}};
   WriteWholeFile(files_ / "image.bin", DspImage(2000, 0));  // 63 pages
-  ASSERT_NO_FATAL_FAILURE(StartProgram());
-  ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
-  ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
-  ASSERT_TRUE(SendWhileHeld(Dialog(), hold, WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF));
-  program_.reset();
+  for (const Cut& c : cuts) {
+    SCOPED_TRACE(c.what);
+    card_.SetChDec(ChDecAtRest());
+    const simcard::com::RequestHold hold;
+    card_.SetConfig("hold_event=" + hold.Name() + "\nhold_request=50\n");
+    ASSERT_NO_FATAL_FAILURE(StartProgram());
+    ASSERT_NO_FATAL_FAILURE(SelectChannelDecoder());
+    ASSERT_TRUE(WriteFrom(files_ / "image.bin"));
+    ASSERT_TRUE(SendWhileHeld(Dialog(), hold, c.message, c.wParam, static_cast<LPARAM>(c.lParam)));
+    if (c.message == WM_ENDSESSION) {
+      ASSERT_TRUE(program_->WaitForExit()) << "ends by itself";
+    } else {
+      ASSERT_TRUE(WaitForStatus(L"Writing to EEPROM failed!!!"))
+          << testing::PrintToString(Status());
+      EXPECT_TRUE(WaitForProgress(0)) << Progress();
+      EXPECT_TRUE(WaitForCommandsEnabled());
+      for (const WPARAM wake : {PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
+        DWORD_PTR answer = 0;
+        ASSERT_TRUE(
+            SendMessageTimeoutW(Dialog(), WM_POWERBROADCAST, wake, 0, SMTO_NORMAL, 5000, &answer));
+        if (wake == PBT_APMRESUMEAUTOMATIC) AnswerBox(L"Ostrel", kSlept, BoxIcon::Stop);
+      }
+      ExpectNoOtherWindow();
+    }
 
-  const std::vector<LoggedTransaction> log = card_.Log();
-  ASSERT_EQ(log.size(), 50u + 2u);
-  EXPECT_EQ(log[49].kind + log[49].device, "SETA2") << "a page, held";
-  EXPECT_TRUE(IsRestoreAt(log, 50));
-  EXPECT_EQ(card_.ChDec(), ChDecAtRest());
-  EXPECT_EQ(files_.Names(), std::vector<std::string>{"image.bin"});
+    const std::vector<LoggedTransaction> log = card_.Log();
+    ASSERT_EQ(log.size(), 50u + 2u);
+    EXPECT_EQ(log[49].kind + log[49].device, "SETA2") << "a page, held";
+    EXPECT_TRUE(IsRestoreAt(log, 50));
+    EXPECT_EQ(card_.ChDec(), ChDecAtRest());
+    EXPECT_EQ(files_.Names(), std::vector<std::string>{"image.bin"});
+    ExpectCardReleasedEverything(1);
+    program_.reset();
+    std::filesystem::remove(card_.Path() / "log.txt");
+  }
 }
 
 TEST_F(OnThePc, ASaveWaitsForAScannerThatHoldsTheTargetOpen) {

@@ -42,15 +42,6 @@ void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD
   Check(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), "set value");
 }
 
-// The category's devices as the system device enumerator lists them.
-std::vector<simcard::com::ListedCaptureDevice> ListedDevices() {
-  // COM for this call, whether or not the caller's thread has it already.
-  const HRESULT com = CoInitialize(nullptr);
-  const std::unique_ptr<const HRESULT, void (*)(const HRESULT*)> uninitialize(
-      SUCCEEDED(com) ? &com : nullptr, [](const HRESULT*) { CoUninitialize(); });
-  return simcard::com::ListedCaptureDevices();
-}
-
 bool RegisteredForThisUserOnly() {
   // Set by the self-test kit to how it registered the simulated card.
   std::wstring value(8, L'\0');
@@ -91,7 +82,7 @@ std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
            "capture category";
   }
   devices.emplace();
-  if (const std::size_t listed = ListedDevices().size(); listed != 0) {
+  if (const std::size_t listed = simcard::com::ListedCaptureDevices().size(); listed != 0) {
     devices.reset();
     return "the test needs an empty capture category, but the system also lists " +
            std::to_string(listed) + " device(s) of this PC from their drivers";
@@ -101,7 +92,7 @@ std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
 
 std::string WhyTheSimulatedCardIsNotAlone() {
   std::vector<std::optional<CLSID>> named;
-  for (const simcard::com::ListedCaptureDevice& device : ListedDevices()) {
+  for (const simcard::com::ListedCaptureDevice& device : simcard::com::ListedCaptureDevices()) {
     if (device.name == simcard::com::kCaptureFilterName) named.push_back(device.clsid);
   }
   if (named == std::vector<std::optional<CLSID>>{simcard::com::kClsidSimCard}) return {};

@@ -45,13 +45,9 @@ std::optional<CLSID> ClassOf(IBaseFilter* filter) {
 class FilterLookup : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     if (const std::string why = EmptyCaptureCategory(devices); !why.empty()) GTEST_SKIP() << why;
   }
-  void TearDown() override {
-    SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
-    CoUninitialize();
-  }
+  void TearDown() override { SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr); }
 
   // Every object the simulated classes handed out is gone once the test's
   // own references are; only the class objects being served remain.

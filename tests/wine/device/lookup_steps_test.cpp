@@ -104,11 +104,7 @@ std::vector<StepCase> Cases() {
   return cases;
 }
 
-class FilterLookupSteps : public testing::TestWithParam<StepCase> {
- protected:
-  void SetUp() override { ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr))); }
-  void TearDown() override { CoUninitialize(); }
-};
+class FilterLookupSteps : public testing::TestWithParam<StepCase> {};
 
 TEST_P(FilterLookupSteps, ShowsItsMessagesAndReleasesEverything) {
   const StepCase& step = GetParam();

@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "capture_registry.h"
-#include "common/transfer_context.h"
+#include "eeprom/transfer_context.h"
 #include "common/waiter.h"
 #include "device/chdec_switch.h"
 #include "device/filter_connection.h"
@@ -41,14 +41,10 @@ bool Contains(const std::string& text, const std::string& part) {
 class TransferEndToEnd : public testing::Test {
  protected:
   void SetUp() override {
-    ASSERT_TRUE(SUCCEEDED(CoInitialize(nullptr)));
     if (const std::string why = WhyTheSimulatedCardIsNotAlone(); !why.empty()) GTEST_SKIP() << why;
     SetEnvironmentVariableW(simcard::com::kCardFolderVariable, card.path().c_str());
   }
-  void TearDown() override {
-    SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr);
-    CoUninitialize();
-  }
+  void TearDown() override { SetEnvironmentVariableW(simcard::com::kCardFolderVariable, nullptr); }
 
   // The card's DLL served the connection and has nothing left alive.
   static void ExpectDllReleasedEverything(const Here& where = Here::current()) {

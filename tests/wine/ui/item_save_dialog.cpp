@@ -11,6 +11,7 @@
 #include <fstream>
 #include <memory>
 
+#include "common/com_apartment_win32.h"
 #include "common/system_library_win32.h"
 #include "common/win32_text.h"
 
@@ -46,8 +47,7 @@ int AskAndWrite(const wchar_t* resultFile) {
 
 int wmain(int argc, wchar_t** argv) {
   RestrictDllSearchToSystemFolder();
-  if (argc != 2 || FAILED(CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED))) return kError;
-  const int result = AskAndWrite(argv[1]);
-  CoUninitialize();
-  return result;
+  const ComApartment com;
+  if (argc != 2 || !com) return kError;
+  return AskAndWrite(argv[1]);
 }

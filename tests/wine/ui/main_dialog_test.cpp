@@ -155,5 +155,29 @@ TEST_F(MainDialogEnd, CloseEntryOfTheSystemMenu) {
   ExpectProgramEnds();
 }
 
+// As an installer's restart manager ends it while a command's save dialog
+// waits (asked, told that the session ends, then WM_CLOSE for a program
+// still there): the dialog closes and the program ends by itself. A
+// cancelled end, and sleep while idle, change nothing before.
+TEST_F(MainDialogEnd, TheSessionsEndWhileASaveDialogWaits) {
+  const auto send = [&](UINT message, WPARAM wParam, LPARAM lParam) {
+    DWORD_PTR answer = 0;
+    EXPECT_TRUE(
+        SendMessageTimeoutW(Dialog(), message, wParam, lParam, SMTO_NORMAL, kTimeoutMs, &answer));
+    return answer;
+  };
+  send(WM_ENDSESSION, FALSE, ENDSESSION_CLOSEAPP);
+  for (const WPARAM power : {PBT_APMSUSPEND, PBT_APMRESUMEAUTOMATIC, PBT_APMRESUMESUSPEND}) {
+    send(WM_POWERBROADCAST, power, 0);
+  }
+  Click(Item(IDC_SAVE_TO_FILE));
+  ASSERT_NE(process_.WaitForDialog(), nullptr);
+  EXPECT_EQ(process_.OtherWindows().size(), 1u) << "no box about sleep";
+  EXPECT_NE(send(WM_QUERYENDSESSION, 0, ENDSESSION_CLOSEAPP), 0u);
+  send(WM_ENDSESSION, TRUE, ENDSESSION_CLOSEAPP);
+  PostMessageW(Dialog(), WM_CLOSE, 0, 0);
+  ExpectProgramEnds();
+}
+
 }  // namespace
 }  // namespace ostrel_ui

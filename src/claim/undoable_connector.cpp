@@ -1,4 +1,4 @@
-#include "common/undoable_connector.h"
+#include "claim/undoable_connector.h"
 
 #include <memory>
 #include <utility>

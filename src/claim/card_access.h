@@ -1,11 +1,9 @@
 #pragma once
 
 #include <cstdint>
-#include <optional>
 #include <vector>
 
-#include "common/held.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 
 // What a command does with the card; the system is told which when it asks
 // to shut down meanwhile.
@@ -31,7 +29,7 @@ class CardLock {
   // An abandoned lock is given back before the answer: the next take finds
   // it free.
   virtual LockAnswer TryTake() = 0;
-  // Only after a take that answered Taken.
+  // Only after a take that answered Taken, once.
   virtual void Release() = 0;
 };
 
@@ -55,12 +53,47 @@ class SystemTimer {
   virtual void Lower() = 0;
 };
 
-// A command's hold on the card: the lock, the guard and the raised timer
-// until it goes (or is released), let go in reverse order on every path.
-using CardClaim = Held;
+class CardAccess;
 
-// The card as the commands of one program claim it, and the undo steps of
-// whatever they have changed.
+// A command's hold on the card, from CardAccess::Claim until it goes or is
+// released: the lock, the system kept awake and its timer raised, let go in
+// reverse order on every path. One owner at a time (move-only). A refused
+// claim holds nothing and says why.
+class CardClaim {
+ public:
+  enum class Refusal {
+    None,          // live, or never asked for
+    Lock,          // the lock was not ours: Lock() says why
+    AnotherLives,  // this program's claim still lives: a caller's mistake
+    SessionEnded,  // nothing is claimed once the program is being ended
+  };
+
+  CardClaim() = default;
+  CardClaim(CardClaim&& other) noexcept;
+  CardClaim& operator=(CardClaim&& other) noexcept;
+  CardClaim(const CardClaim&) = delete;
+  CardClaim& operator=(const CardClaim&) = delete;
+  ~CardClaim() { Release(); }
+
+  explicit operator bool() const { return access_ != nullptr; }
+  // Lets everything go now; nothing happens when it goes later.
+  void Release();
+
+  Refusal WhyRefused() const { return refusal_; }
+  const LockAnswer& Lock() const { return lock_; }
+
+ private:
+  friend class CardAccess;
+  CardClaim(CardAccess* access, Refusal refusal, LockAnswer lock)
+      : access_(access), refusal_(refusal), lock_(lock) {}
+
+  CardAccess* access_ = nullptr;  // while live
+  Refusal refusal_ = Refusal::None;
+  LockAnswer lock_;
+};
+
+// The card as the commands of one program claim it, one claim at a time,
+// and the undo steps of whatever they have changed. It outlives its claims.
 class CardAccess {
  public:
   CardAccess(CardLock& lock, PowerGuard& power, SystemTimer& timer)
@@ -68,13 +101,11 @@ class CardAccess {
   CardAccess(const CardAccess&) = delete;
   CardAccess& operator=(const CardAccess&) = delete;
 
-  struct Attempt {
-    CardClaim claim;  // nothing unless the lock was taken
-    LockAnswer lock;
-  };
   // The card for this program alone, the system kept awake and its timer
-  // raised, until the claim goes. The lock is taken first.
-  Attempt Claim(CardUse use);
+  // raised, until the claim goes; the lock is taken first. Refused while
+  // this program's claim lives and once the program is being ended: the
+  // caller's mistakes, asserted in debug builds.
+  CardClaim Claim(CardUse use);
 
   // Where the changes to the card and the files register what undoes them.
   UndoSteps& Undo() { return undo_; }
@@ -82,7 +113,9 @@ class CardAccess {
   // While a box waits for the operator, for as long as they take, the PC may
   // sleep and the session end: the guard and the timer go, and come back
   // when the box has gone. The lock stays: the connection may still be open
-  // and the channel decoder switched.
+  // and the channel decoder switched. A wait resumes only the claim it
+  // paused: one let go or cut meanwhile stays so, and one taken since then
+  // is guarded again by its own waits before this one ends.
   class OperatorWait {
    public:
     explicit OperatorWait(CardAccess& access);
@@ -92,37 +125,44 @@ class CardAccess {
 
    private:
     CardAccess& access_;
-    bool guarded_;
+    bool paused_;
   };
 
   // A claim lives and no box waits for the operator: the session must not
   // end now.
-  bool Guarding() const { return claim_ && claim_->power; }
+  bool Guarding() const { return claim_ == State::Guarded; }
 
   // The program is being ended in the middle of whatever it does (the
   // session ends, its console is closed): runs the undo steps, the latest
-  // first, and lets the claim go, all before it returns. Only the first call
-  // does anything; the command goes on afterwards as if the card had failed.
+  // first, and lets the claim go, all before it returns; no claim is given
+  // afterwards. Only the first call does anything. What each step did.
   std::vector<UndoSteps::Undone> EndNow();
   bool Ended() const { return ended_; }
 
- private:
-  // The pieces of a live claim in the order they are taken; they go in
-  // reverse.
-  struct Pieces {
-    Held lock;
-    Held power;  // nothing while a box waits
-    Held timer;  // likewise
-  };
+  // The PC goes to sleep: a live claim is cut as at the end (the undo steps
+  // run, the claim is let go) before this returns, and later claims are
+  // given as usual. False, changing nothing, when no claim lives.
+  bool Suspend();
 
-  void Guard(Pieces& pieces);
+  // The claim taken last was cut (the end, sleep): its command sends
+  // nothing more and ends as a failure.
+  bool Cut() const { return cut_; }
+
+ private:
+  friend class CardClaim;
+  enum class State { Free, Guarded, Paused, Cut };
+
+  void Guard();
+  void Unguard();
+  void LetGo();
+  std::vector<UndoSteps::Undone> CutClaim();
 
   CardLock& lock_;
   PowerGuard& power_;
   SystemTimer& timer_;
   UndoSteps undo_;
-  std::optional<Pieces> claim_;
-  std::uint64_t claims_ = 0;  // tells a claim's own release from a stale one
+  State claim_ = State::Free;
   CardUse use_ = CardUse::Reading;
+  bool cut_ = false;
   bool ended_ = false;
 };

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "common/i2c_control.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 
 // Opens the connections of inner, each registered to be cut when the undo
 // steps run: a cut connection fails every request, so that a command cut

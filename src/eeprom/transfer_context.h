@@ -2,7 +2,7 @@
 
 #include "common/i2c_control.h"
 #include "common/transfer_view.h"
-#include "common/undo_steps.h"
+#include "claim/undo_steps.h"
 #include "common/waiter.h"
 
 // The services one EEPROM transfer works with, passed explicitly. A transfer
