@@ -56,9 +56,9 @@ def read_bounded(path):
             raise Refused(f"{printable(path)} is not a file")
         if status.st_size > LIMIT:
             raise Refused(f"the archive is larger than {LIMIT >> 20} MiB")
-        data = f.read(LIMIT + 1)
-    if len(data) > LIMIT:
-        raise Refused(f"the archive is larger than {LIMIT >> 20} MiB")
+        data = f.read(status.st_size + 1)
+    if len(data) != status.st_size:
+        raise Refused("the archive changed while it was read")
     return data
 
 
