@@ -210,7 +210,12 @@ $publishers \(--publishers\)$" ;;
   ProvesUnsigned)
     unnamed=1 proof unsigned "^PROVEN: .* is release v[0-9.]+, built from commit [0-9a-f]{40}; \
 ostrel\.exe unsigned$" tagged ;;
-  RefusesUnsignedWithPublisher) proof unsigned "${refused}unsigned, but .* names a publisher: the publisher signs releases$" ;;
+  RefusesStrippedSignature)
+    altered stripped signed "python3 -c 'import sys; sys.path[0] = \"$root/scripts\"
+from copy_signature import without_signature
+image = without_signature(open(\"ostrel.exe\", \"rb\").read())
+open(\"ostrel.exe\", \"wb\").write(image)'"
+    proof stripped "${refused}unsigned, but .* names a publisher: the publisher signs releases$" ;;
   ProvesInPoisonedFolder)
     # What an earlier proof could leave in the work folder's clone: a hook,
     # and a filter that changes a source as it is checked out while git
