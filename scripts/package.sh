@@ -106,10 +106,11 @@ cmake --preset package >/dev/null
 cmake --build --preset package -j"$(nproc)"
 
 files=build/package/package-files
+programs=("$files/ostrel.exe")  # what the signing step signs
 if $unsigned; then
   echo "ostrel.exe: not signed (--unsigned)"
 else
-  sign "$files/ostrel.exe"
+  sign "${programs[@]}"
 fi
 python3 scripts/make_package.py "dist/ostrel-$version-win32.zip" \
   "$files/ostrel.exe" "$files/README.txt" "$files/LICENSE"

@@ -66,7 +66,8 @@ tmp=$(mktemp -d)
 trap 'rm -rf "$tmp"' EXIT
 
 # 0. The work folder, the proof's own before anything is written there.
-work=$(python3 "$source/scripts/work_folder.py" check "${2:-$tmp/work}") || fail "$work"
+work=$(python3 "$source/scripts/work_folder.py" check "${2:-$tmp/work}") \
+  || fail "${work:-the work folder cannot be used (above)}"
 
 # 1. The archive, read once and opened as anyone's: nothing of it is read
 # before this, and only the copy made here afterwards.
