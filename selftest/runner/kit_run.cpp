@@ -251,8 +251,8 @@ bool KitRun::CompareWithWhatWasFound(const std::vector<std::string>& spokenOf) {
       // Windows' own, written for every program that lists devices, the
       // kit's among them: a copy put back could only be older than it.
       report_.Say(name +
-                  ": Windows' device enumerator changed its list of devices during the "
-                  "run: left as it is");
+                  ": changed during the run, by Windows' device enumerator or another "
+                  "program: left as it is");
     } else {
       report_.Say(name + ": changed by another program during the run: left as it is");
     }

@@ -209,8 +209,9 @@ int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunSt
           : RegistrationScope::kMachine;
   // COM ignores the user's own classes in a process above medium integrity.
   if (scope == RegistrationScope::kUser && AboveMediumIntegrity()) {
-    report.Say(kUserWithFullRights);
+    const Outcome refused = Failed(report, kUserWithFullRights);
     SaveResults(report);
+    Print(refused.lastLine);
     return 1;
   }
   report.Record(
