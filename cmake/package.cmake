@@ -1,17 +1,11 @@
-# The operators' package, target ostrel_package (scripts/package.sh builds
-# it): dist/ostrel-<version>-win32.zip with the stripped program, the
-# operators' README (the operator guide with Windows line endings, naming the
-# commit and carrying the version's changes), the licence and SHA256SUMS.
-# Nothing of the simulated card goes in: images made for a virtual card must
-# never reach a real one.
-#
-# The program is signed, when the maintainers configure a key, before it goes
-# into any archive (scripts/sign_program.py); every archive takes it from
-# package-files afterwards.
-find_package(Python3 REQUIRED COMPONENTS Interpreter)
-
+# The files of the operators' package, target ostrel_package: the stripped
+# program, the operators' README (the operator guide with Windows line
+# endings, naming the commit and carrying the version's changes) and the
+# licence, in package-files. scripts/package.sh builds it, signs the program
+# in a step of its own, with nothing of the build's environment, and packs
+# dist/ostrel-<version>-win32.zip. Nothing of the simulated card goes in:
+# images made for a virtual card must never reach a real one.
 set(package_files ${PROJECT_BINARY_DIR}/package-files)
-set(package_archive ${PROJECT_SOURCE_DIR}/dist/ostrel-${PROJECT_VERSION}-win32.zip)
 configure_file(${PROJECT_SOURCE_DIR}/LICENSE ${package_files}/LICENSE COPYONLY)
 
 if(CMAKE_STRIP)
@@ -23,26 +17,13 @@ else()
   set(take_program ${CMAKE_COMMAND} -E copy $<TARGET_FILE:ostrel> ${package_files}/ostrel.exe)
 endif()
 
-# The archive of an earlier run goes first: a packaging that fails, at the
-# signature say, must leave no archive that could be taken for its result.
 add_custom_target(ostrel_package
-  COMMAND ${CMAKE_COMMAND} -E rm -f ${package_archive}
   COMMAND ${take_program}
   COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${PROJECT_SOURCE_DIR}
           -DTEMPLATE=${PROJECT_SOURCE_DIR}/cmake/package_readme.txt.in
           -DGUIDE=${PROJECT_SOURCE_DIR}/docs/operator-guide.txt
           -DCHANGELOG=${PROJECT_SOURCE_DIR}/CHANGELOG.md -DVERSION=${PROJECT_VERSION}
           -DOUTPUT=${package_files}/README.txt -P ${PROJECT_SOURCE_DIR}/cmake/package_readme.cmake
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/sign_program.py
-          ${package_files}/ostrel.exe
-  COMMAND Python3::Interpreter ${PROJECT_SOURCE_DIR}/scripts/make_package.py ${package_archive}
-          ${package_files}/ostrel.exe ${package_files}/README.txt ${package_files}/LICENSE
   DEPENDS ostrel
   VERBATIM
-  COMMENT "Packing dist/ostrel-${PROJECT_VERSION}-win32.zip")
-
-# Two builds of the package from clones in different folders must give the
-# same bytes. Costs two builds of the program.
-add_test(NAME Package.Reproducible COMMAND ${PROJECT_SOURCE_DIR}/scripts/check-reproducible.sh)
-set_tests_properties(Package.Reproducible PROPERTIES TIMEOUT 1800 SKIP_RETURN_CODE 77
-                                                      RESOURCE_LOCK both_cores COST 160)
+  COMMENT "The operators' package files in ${package_files}")

@@ -50,6 +50,10 @@ TEXT_SOURCES = [
     # shows none.
     (["src/**/*.cpp", "src/**/*.h"], rf"(?:\bundo,\s*|UndoName\s*=\s*)(?P<text>{NARROW})",
      NOT_SHOWN),
+    # What goes to the debugger, never to the operator: the start of each
+    # call's text.
+    (["src/**/*.cpp"], rf"\bReportToDebugger\(\s*(?:std::string\(\s*)?(?P<text>{NARROW})",
+     NOT_SHOWN),
     # The reasons Windows lists when asked to shut down during a command.
     (["src/machine/system_power_guard.cpp"], rf"k\w*Reason\[\]\s*=\s*(?P<text>{WIDE})", TABLE),
     # Message boxes, their captions and status lines: every narrow literal of

@@ -64,6 +64,16 @@ def pe_checksum(image, checksum_at):
     return total + len(image)
 
 
+def without_signature(image):
+    """IMAGE as it was before it was signed, but for its checksum: the table
+    cut off and the security entry cleared."""
+    _, security = header_offsets(image)
+    offset, size = struct.unpack_from("<II", image, security)
+    unsigned = bytearray(image[:offset] if size else image)
+    struct.pack_into("<II", unsigned, security, 0, 0)
+    return bytes(unsigned)
+
+
 def with_signature(unsigned, table):
     """UNSIGNED with TABLE appended at the next 8-byte boundary, the security
     entry pointing at it and the checksum made anew."""

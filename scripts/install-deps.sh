@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs what building, testing and packaging Ostrel needs on Debian 12
-# (and, untried, Ubuntu 24.04): the MinGW-w64 cross compilers, 32-bit Wine
+# and 13 (and, untried, Ubuntu 24.04): the MinGW-w64 cross compilers, 32-bit Wine
 # and its fonts, 64-bit Wine (the self-test kit is tried in a 64-bit prefix
 # too, as on 64-bit Windows), Xvfb, GoogleTest sources, the native toolchain with the
 # sanitizer and fuzzer runtimes of its clang, git and Python, and what signs
@@ -42,7 +42,7 @@ install() {
 
 install "${packages[@]}"
 # The sanitizer and fuzzer runtimes of the clang just installed: clang 14 on
-# Debian 12, clang 18 on Ubuntu 24.04.
+# Debian 12, clang 19 on Debian 13, clang 18 on Ubuntu 24.04.
 clang_major=$(clang --version | sed -n 's/.*clang version \([0-9][0-9]*\).*/\1/p' | head -1)
 install "libclang-rt-$clang_major-dev"
 # The locale the self-test kit is tried under as a PC abroad runs it (Wine

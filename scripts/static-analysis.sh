@@ -32,9 +32,15 @@ case "$tool" in
           2> >(grep -v "warnings generated" >&2)
     ;;
   cppcheck)
+    # cppcheck cannot be given its checks by name, only by group, so the code
+    # meets those of every release tried (2.10 on Debian 12, 2.17 on Debian
+    # 13). From 2.11 on it also says, as "information", where its default
+    # check level stopped following branches: a note on its own depth, not a
+    # finding in the code.
     cppcheck --enable=warning,performance,portability,style --std=c++20 --quiet \
       --error-exitcode=1 --inline-suppr -I src -I . \
-      --suppress=missingIncludeSystem --suppress=useStlAlgorithm "${sources[@]}"
+      --suppress=missingIncludeSystem --suppress=useStlAlgorithm \
+      --suppress=normalCheckLevelMaxBranches "${sources[@]}"
     ;;
   *)
     echo "usage: $0 tidy|cppcheck NATIVE_BUILD_DIR" >&2

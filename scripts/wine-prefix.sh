@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Usage: wine-prefix.sh PREFIX [DLL]
-# Creates a throwaway 32-bit Wine prefix at PREFIX (64-bit with
-# OSTREL_WINEARCH=win64; once, later runs reuse it)
+# Creates a throwaway 32-bit Wine prefix of Windows 7 SP1 at PREFIX (64-bit
+# with OSTREL_WINEARCH=win64; once, later runs reuse it)
 # and, given the simulated card's COM server DLL, registers the card in it as
 # the capture device "713x BDA Analog Capture". On every run it also fits the
 # prefix to the display it is used on (see below).
@@ -25,6 +25,10 @@ if [ ! -f "$ready" ]; then
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineboot -i >/dev/null 2>&1
+  # Windows 7 SP1, the oldest Windows Ostrel is built for, whatever Wine
+  # itself would make a new prefix (Windows 7 with Wine 8 on Debian 12,
+  # Windows 10 with Wine 10 on Debian 13): every host tests the same Windows.
+  winecfg /v win7 >/dev/null 2>&1
   wineserver -w
   touch "$ready"
 fi

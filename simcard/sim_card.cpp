@@ -53,7 +53,7 @@ SimCard::SimCard(CardClock& clock, std::uint32_t boardSize)
   SnapshotChDec();
 }
 
-KsResult SimCard::KsProperty(void* property, std::uint32_t propertyLength, void* data,
+KsResult SimCard::KsProperty(const void* property, std::uint32_t propertyLength, const void* data,
                              std::uint32_t dataLength, std::uint32_t* bytesReturned) {
   const std::size_t number = RequestsNumbered() + 1;
   DecodeResult decoded = DecodeRequest(property, propertyLength, data, dataLength);

@@ -38,8 +38,9 @@ class SimCard {
 
   // Driver side: decodes the property request strictly and carries out the
   // transaction on the bus. Any malformed request is refused with kKsFail and
-  // logged. Writes 0 to *bytesReturned (which must not be null).
-  KsResult KsProperty(void* property, std::uint32_t propertyLength, void* data,
+  // logged. Writes 0 to *bytesReturned (which must not be null). Reads the
+  // property and the request record; writes only to the read buffer the record names.
+  KsResult KsProperty(const void* property, std::uint32_t propertyLength, const void* data,
                       std::uint32_t dataLength, std::uint32_t* bytesReturned);
 
   // Content, for tests to set up and inspect without bus traffic.

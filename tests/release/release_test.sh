@@ -3,18 +3,24 @@
 #   Setup: packages the checked-out commit in a clone (WORK/verifier/clone,
 #     whose build the proofs below reuse) three times: signed with a
 #     throwaway key from a PKCS#12 file, with the same key on a SoftHSM2
-#     token, and unsigned; then once more unsigned, with an uncommitted
-#     change. The key and the token live in a temporary folder that goes
-#     when Setup ends; its certificate stays in WORK, named by the tests'
-#     publishers file, beside a program of another build that the key signed
-#     and a stranger's throwaway key. Two repositories publish the commit:
-#     WORK/published on main, WORK/tagged by its version's tag alone.
+#     token, and unsigned, the kit too (Package.Reproducible compares a
+#     build of its own with those); then once more unsigned, with an
+#     uncommitted change. The key and the token live in a temporary folder
+#     that goes when Setup ends; its certificate stays in WORK, named by the
+#     tests' publishers file, beside a program of another build that the key
+#     signed and a stranger's throwaway keys, RSA and EC. Two repositories
+#     publish the commit: WORK/published on main's first-parent line, with a
+#     branch's commit merged beside it, and WORK/tagged by its version's tag.
 #   any other step: one check of those archives (see the cases below).
 set -euo pipefail
 step=$1 work=$2
 root=$(cd "$(dirname "$0")/../.." && pwd)
 clone=$work/verifier/clone
-export OSTREL_PUBLISHERS_FILE=$work/publishers.txt
+publishers=$work/publishers.txt
+# The tests' publishers file, for the proofs that need it.
+options=(--publishers "$publishers")
+# The unsigned package is compared with another build for reproducibility.
+unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 # The tests' own commits need a name, which CI's user may not have.
 export GIT_AUTHOR_NAME=test GIT_AUTHOR_EMAIL=test@invalid
 export GIT_COMMITTER_NAME=test GIT_COMMITTER_EMAIL=test@invalid
@@ -22,16 +28,18 @@ export GIT_COMMITTER_NAME=test GIT_COMMITTER_EMAIL=test@invalid
 # archive LABEL: the archive kept under LABEL.
 archive() { echo "$work"/archives/"$1"/ostrel-*-win32.zip; }
 
-# package_as LABEL: packages the clone with the OSTREL_SIGN_* given.
+# package_as LABEL OPTION...: packages the clone with the OSTREL_SIGN_* given.
 package_as() {
-  (cd "$clone" && ./scripts/package.sh --program-only >"$work/package.log" 2>&1) \
+  (cd "$clone" && ./scripts/package.sh "${@:2}" >"$work/package.log" 2>&1) \
     || { cat "$work/package.log"; exit 1; }
-  mkdir -p "$work/archives/$1" && cp "$clone"/dist/ostrel-*-win32.zip "$work/archives/$1/"
+  mkdir -p "$work/archives/$1" && cp "$clone"/dist/ostrel-*-win32*.zip "$work/archives/$1/"
 }
 
-# new_key FOLDER NAME: a throwaway RSA key and its self-signed certificate.
+# new_key FOLDER NAME [KIND OPTION...]: a throwaway key (RSA unless KIND
+# says otherwise) and its self-signed certificate.
 new_key() {
-  openssl req -x509 -newkey rsa:2048 -nodes -days 2 -subj "/CN=$2" \
+  mkdir -p "$1"
+  openssl req -x509 -newkey "${3:-rsa:2048}" "${@:4}" -nodes -days 2 -subj "/CN=$2" \
     -addext extendedKeyUsage=codeSigning -keyout "$1/key.pem" -out "$1/cert.pem" 2>/dev/null
   head -c 24 /dev/urandom | base64 >"$1/password"
   openssl pkcs12 -export -inkey "$1/key.pem" -in "$1/cert.pem" -out "$1/key.p12" \
@@ -48,7 +56,9 @@ sign_with() {
 }
 
 # publish REPOSITORY main|tag: a clone of this one that publishes the commit
-# on its main, or only by the tag of the archives' version.
+# on its main's first-parent line, where a branch's commit whose build would
+# leave WORK/poison-ran is merged beside it, or by the tag of the archives'
+# version, on a main one commit ahead.
 publish() {
   local commit version
   commit=$(git -C "$root" rev-parse HEAD)
@@ -57,9 +67,12 @@ publish() {
   git -C "$1" remote remove origin
   git -C "$1" checkout -q --detach "$commit"
   if [ "$2" = main ]; then
-    git -C "$1" branch -f main "$commit"
+    printf '#!/bin/sh\ntouch "%s"\n' "$work/poison-ran" >"$1/scripts/package.sh"
+    git -C "$1" commit -qam "a branch's commit, never reviewed"
+    git -C "$1" branch -f main "$(git -C "$1" commit-tree "$commit^{tree}" -p "$commit" -p HEAD -m merge)"
+    git -C "$1" checkout -q --detach "$commit"
   else
-    git -C "$1" branch -f main "$(git -C "$1" commit-tree "$(git -C "$1" mktree </dev/null)" -m other)"
+    git -C "$1" branch -f main "$(git -C "$1" commit-tree "$commit^{tree}" -p "$commit" -m later)"
     git -C "$1" tag "v${version#ostrel-}" "$commit"
   fi
 }
@@ -75,8 +88,9 @@ setup() {
   trap 'rm -rf "$secret"' EXIT
   new_key "$secret" "Ostrel release test"
   cp "$secret/cert.pem" "$work/cert.pem"
-  echo "$(fingerprint "$work/cert.pem")  Ostrel release tests" >"$OSTREL_PUBLISHERS_FILE"
-  OSTREL_SIGN_PKCS12=$secret/key.p12 OSTREL_SIGN_PASSWORD_FILE=$secret/password package_as signed
+  echo "$(fingerprint "$work/cert.pem")  Ostrel release tests" >"$publishers"
+  OSTREL_SIGN_PKCS12=$secret/key.p12 OSTREL_SIGN_PASSWORD_FILE=$secret/password \
+    package_as signed --program-only "${options[@]}"
 
   mkdir "$secret/tokens"
   export SOFTHSM2_CONF=$secret/softhsm2.conf
@@ -87,20 +101,24 @@ setup() {
   echo 4321 >"$secret/pin"
   OSTREL_SIGN_PKCS11_MODULE=/usr/lib/softhsm/libsofthsm2.so OSTREL_SIGN_CERTS=$work/cert.pem \
     OSTREL_SIGN_PKCS11_KEY="pkcs11:token=ostrel;object=signer" OSTREL_SIGN_PASSWORD_FILE=$secret/pin \
-    package_as token
-  package_as unsigned
+    OSTREL_SIGN_PKCS11_ENV=SOFTHSM2_CONF package_as token --program-only "${options[@]}"
+  package_as unsigned --unsigned
   # From a tree with an uncommitted change: stamped, and never proven.
   echo >>"$clone/LICENSE"
-  package_as modified
+  package_as modified --program-only --unsigned
   git -C "$clone" checkout -q LICENSE
+  # The proofs may use the build tree as it is now.
+  python3 "$root/scripts/work_folder.py" stamp "$work/verifier"
   python3 -m zipfile -e "$(archive signed)" "$work/signed"
+  python3 -m zipfile -e "$(archive unsigned)" "$work/unsigned"
 
   # Another build's program, signed with the same key.
   python3 -m zipfile -e "$(archive unsigned)" "$work/other"
   printf X | dd of="$work/other/ostrel.exe" bs=1 seek=100 conv=notrunc status=none
   sign_with "$secret" "$work/other/ostrel.exe" "$work/other-signed.exe"
-  mkdir "$work/stranger"
   new_key "$work/stranger" "Stranger"
+  new_key "$work/elliptic" "Elliptic" ec -pkeyopt ec_paramgen_curve:P-256
+  sign_with "$work/elliptic" "$work/unsigned/ostrel.exe" "$work/elliptic-signed.exe"
   publish "$work/published" main
   publish "$work/tagged" tag
 }
@@ -117,13 +135,18 @@ altered() {
       "$files"/{ostrel.exe,README.txt,LICENSE} >/dev/null
 }
 
-# rewrapped SIGNED TABLE: a change that gives the unpacked ostrel.exe the
-# certificate table of SIGNED as TABLE, a Python expression of it (t), makes it.
+# rewrapped SIGNED CODE: a change that gives the unpacked ostrel.exe the
+# certificate table that CODE, Python statements, make of SIGNED's and
+# leave in "table": with SIGNED's table (t), its signature's DER (d),
+# scripts/authenticode.py (a) and the folder of the keys (w) at hand.
 rewrapped() {
-  echo "python3 -c 'import struct, sys; sys.path[0] = \"$root/scripts\"
+  echo "python3 -c 'import ssl, struct, sys; sys.path[0] = \"$root/scripts\"
+import authenticode as a
 from copy_signature import certificate_table, with_signature
-t = certificate_table(open(\"$1\", \"rb\").read())
-image = with_signature(open(\"ostrel.exe\", \"rb\").read(), $2)
+w, signed = \"$work\", open(\"$1\", \"rb\").read()
+t, d = certificate_table(signed), a.signature_der(signed)[0]
+$2
+image = with_signature(open(\"ostrel.exe\", \"rb\").read(), table)
 open(\"ostrel.exe\", \"wb\").write(image)'"
 }
 
@@ -140,13 +163,16 @@ with zipfile.ZipFile(sys.argv[1], "w") as z:
 }
 
 # proof LABEL EXPECTED_LAST_LINE [REPOSITORY]: verify-release.sh of the
-# repository that publishes the commit (published, on main) on the archive;
-# its status and last line as expected (a regular expression). A proof that
-# takes longer than $limit seconds (600) has hung.
+# repository that publishes the commit (published, on main) on the archive,
+# with the tests' publishers file (the repository's own when $unnamed is
+# set), in the work folder $folder (WORK/verifier); its status and last line
+# as expected (a regular expression). A proof that takes longer than $limit
+# seconds (600) has hung.
 proof() {
-  local status=0
-  timeout "${limit:-600}" "$work/${3:-published}/scripts/verify-release.sh" "$(archive "$1")" "$work/verifier" \
-    >"$work/proof.log" 2>&1 || status=$?
+  local status=0 options=("${options[@]}")
+  [ -z "${unnamed:-}" ] || options=()
+  timeout "${limit:-600}" "$work/${3:-published}/scripts/verify-release.sh" "${options[@]}" \
+    "$(archive "$1")" "${folder:-$work/verifier}" >"$work/proof.log" 2>&1 || status=$?
   cat -v "$work/proof.log"
   tail -1 "$work/proof.log" | grep -Eq "$2" || { echo "FAIL: expected a last line like: $2"; exit 1; }
   case $2 in ^PROVEN*) [ $status -eq 0 ] ;; *) [ $status -ne 0 ] && [ $status -ne 124 ] ;; esac \
@@ -154,10 +180,12 @@ proof() {
 }
 
 # refuses_to_sign EXPECTED VARIABLE=VALUE...: packaging with those fails,
-# saying EXPECTED (a regular expression), and leaves no archive.
+# saying EXPECTED (a regular expression), and leaves no archive, not even
+# the stale ones of an earlier run.
 refuses_to_sign() {
-  rm -rf "$clone/dist"
-  if (cd "$clone" && env "${@:2}" ./scripts/package.sh --program-only) >"$work/sign.log" 2>&1; then
+  mkdir -p "$clone/dist" && cp "$work"/archives/unsigned/*.zip "$clone/dist/"
+  if (cd "$clone" && env "${@:2}" ./scripts/package.sh --program-only "${options[@]}") \
+    >"$work/sign.log" 2>&1; then
     cat "$work/sign.log"; echo "FAIL: packaged with ${*:2}"; exit 1
   fi
   cat "$work/sign.log"
@@ -175,10 +203,19 @@ case $step in
   TokenSignsAlike)
     cmp "$(archive signed)" "$(archive token)" && ! cmp -s "$(archive signed)" "$(archive unsigned)" ;;
   ProvesSigned)
-    proof signed "^PROVEN: ostrel-[0-9.]+-win32\.zip was built from commit [0-9a-f]{40} \(on main\); \
-ostrel\.exe signed by \"CN=Ostrel release test\" \(certificate SHA-256 $(fingerprint "$work/cert.pem")\), \
-publisher \"Ostrel release tests\", no time stamp$" ;;
-  ProvesUnsigned) proof unsigned "^PROVEN: .* \(tag v[0-9.]+\); ostrel\.exe unsigned$" tagged ;;
+    proof signed "^PROVEN: ostrel-[0-9.]+-win32\.zip \(SHA-256 $(sha256sum <"$(archive signed)" | cut -c1-64)\) \
+is a development build of main, commit [0-9a-f]{40}; ostrel\.exe signed by \"CN=Ostrel release test\" \
+\(certificate SHA-256 $(fingerprint "$work/cert.pem")\), publisher \"Ostrel release tests\" in \
+$publishers \(--publishers\)$" ;;
+  ProvesUnsigned)
+    unnamed=1 proof unsigned "^PROVEN: .* is release v[0-9.]+, built from commit [0-9a-f]{40}; \
+ostrel\.exe unsigned$" tagged ;;
+  RefusesStrippedSignature)
+    altered stripped signed "python3 -c 'import sys; sys.path[0] = \"$root/scripts\"
+from copy_signature import without_signature
+image = without_signature(open(\"ostrel.exe\", \"rb\").read())
+open(\"ostrel.exe\", \"wb\").write(image)'"
+    proof stripped "${refused}unsigned, but .* names a publisher: the publisher signs releases$" ;;
   ProvesInPoisonedFolder)
     # What an earlier proof could leave in the work folder's clone: a hook,
     # and a filter that changes a source as it is checked out while git
@@ -189,12 +226,12 @@ publisher \"Ostrel release tests\", no time stamp$" ;;
     printf '#!/bin/sh\ntouch "%s"\n' "$work/hook-ran" >"$clone/.git/hooks/post-checkout"
     chmod +x "$clone/.git/hooks/post-checkout"
     echo >>"$clone/docs/operator-guide.txt"  # so that a checkout writes it again
-    proof unsigned "^PROVEN: .* \(on main\); ostrel\.exe unsigned$"
+    unnamed=1 proof unsigned "^PROVEN: .* is a development build of main, .*; ostrel\.exe unsigned$"
     [ ! -e "$work/hook-ran" ] || { echo "FAIL: the old clone's hook ran"; exit 1; } ;;
   RefusesModifiedTree) proof modified "^NOT PROVEN: built from uncommitted changes to [0-9a-f]{40}:" ;;
   RefusesChangedProgram)
     altered changed-program unsigned "$flip_program_byte"
-    proof changed-program "^NOT PROVEN: .* in: .*ostrel\.exe" ;;
+    unnamed=1 proof changed-program "^NOT PROVEN: .* in: .*ostrel\.exe" ;;
   RefusesChangedReadme)
     altered changed-readme signed "sed -i 's/Back up first/Back up later/' README.txt"
     proof changed-readme "^NOT PROVEN: .* in: .*README\.txt" ;;
@@ -208,25 +245,115 @@ publisher \"Ostrel release tests\", no time stamp$" ;;
     proof strangers "${refused}signed by \"CN=Stranger\" \(certificate SHA-256 \
 $(fingerprint "$work/stranger/cert.pem")\), which .* does not name$" ;;
   RefusesTransplantedSignature)
-    altered transplanted unsigned "$(rewrapped "$work/other-signed.exe" t)"
+    altered transplanted unsigned "$(rewrapped "$work/other-signed.exe" 'table = t')"
     proof transplanted "${refused}the signature is not over this program" ;;
   RefusesStuffedSignature)
     altered stuffed unsigned "$(rewrapped "$work/signed/ostrel.exe" \
-      'struct.pack("<I", len(t) + 8) + t[4:] + b"STUFFED!"')"
+      'table = struct.pack("<I", len(t) + 8) + t[4:] + b"STUFFED!"')"
     proof stuffed "${refused}the certificate entry is [0-9]+ bytes long, its signature [0-9]+: bytes are stuffed" ;;
   RefusesSecondEntry)
-    altered second-entry unsigned "$(rewrapped "$work/signed/ostrel.exe" 't + t')"
+    altered second-entry unsigned "$(rewrapped "$work/signed/ostrel.exe" 'table = t + t')"
     proof second-entry "${refused}the certificate table holds [0-9]+ bytes after its signature entry" ;;
   RefusesGarbageTable)
-    altered garbage unsigned "$(rewrapped "$work/signed/ostrel.exe" 'b"\xff" * len(t)')"
+    altered garbage unsigned "$(rewrapped "$work/signed/ostrel.exe" 'table = b"\xff" * len(t)')"
     proof garbage "${refused}the certificate table's entry is not a PKCS#7 signature$" ;;
   RefusesNestedSignature)
     altered nested signed "$(printf 'sign_with %q ostrel.exe n.exe -nest && mv n.exe ostrel.exe' "$work/stranger")"
     proof nested "${refused}the signature carries a nested second signature$" ;;
-  RefusesUnpublishedCommit)
-    other=$(git -C "$work/published" commit-tree "HEAD^{tree}" -p HEAD -m "on a branch since deleted")
-    altered unpublished unsigned "sed -i 's/^Built from commit [0-9a-f]*/Built from commit $other/' README.txt"
-    proof unpublished "^NOT PROVEN: commit $other is neither on main nor the commit of tag v[0-9.]+$" ;;
+  RefusesUnreleasedCommits)
+    # Each refused before anything of it is built: a commit of a deleted
+    # branch, one that reached main only through a merge (whose build leaves
+    # poison-ran), and main's own commit before the one its version's tag names.
+    deleted=$(git -C "$work/published" commit-tree "HEAD^{tree}" -p HEAD -m "on a branch since deleted")
+    while read -r label repository commit expected; do
+      altered "$label" unsigned "sed -i 's/^Built from commit [0-9a-f]*/Built from commit $commit/' README.txt"
+      proof "$label" "^NOT PROVEN: $expected" "$repository"
+      ! grep -q '^building' "$work/proof.log" && [ ! -e "$work/poison-ran" ] || { echo "FAIL: built"; exit 1; }
+    done <<EOF
+deleted published $deleted commit $deleted is not on main's first-parent line, and no tag
+merged published $(git -C "$work/published" rev-parse main^2) commit [0-9a-f]{40} is not on main's first-parent
+older tagged $(git -C "$work/tagged" rev-parse HEAD^) tag v[0-9.]+ releases commit [0-9a-f]{40}, not [0-9a-f]{40}:
+EOF
+    ;;
+  RefusesPlantedWorkFolder)
+    # Another user's repository and file, linked where a proof writes, and a
+    # work folder that others can change: refused, and what is theirs untouched.
+    victim=$work/someone-else
+    rm -rf "$victim" && git init -q "$victim" && echo theirs >"$victim/file" && echo log >"$victim/log"
+    git -C "$victim" add file && git -C "$victim" commit -qm theirs
+    for plant in "ln -s $victim clone" "ln -s $victim/log package.log" "chmod 777 ."; do
+      rm -rf "$work/planted" && mkdir "$work/planted" && (cd "$work/planted" && $plant)
+      folder=$work/planted proof signed "^NOT PROVEN: .*(is a link: the proof writes there|can be changed by other users)$"
+    done
+    [ "$(cat "$victim/file" "$victim/log")" = $'theirs\nlog' ] && [ "$(git -C "$victim" log --format=%s)" = theirs ] \
+      && [ -z "$(git -C "$victim" status --porcelain --untracked-files=no)" ] || { echo "FAIL: theirs touched"; exit 1; }
+    # A build tree is used again as the last proof left it, never once changed.
+    rm -rf "$work/planted" && mkdir -p "$work/planted/clone/build" && echo ours >"$work/planted/clone/build/tool"
+    for change in : "echo planted >$work/planted/clone/build/tool"; do
+      python3 "$root/scripts/work_folder.py" stamp "$work/planted" && eval "$change"
+      python3 "$root/scripts/work_folder.py" reuse "$work/planted"
+    done
+    [ ! -e "$work/planted/clone/build" ] || { echo "FAIL: a changed build tree is used again"; exit 1; } ;;
+  RefusesRewrappedSignatures)
+    # The genuine signature with bytes nobody signed put in or relabelled, as
+    # anyone can without the key, and an EC key's signature labelled RSA.
+    while IFS='|' read -r label signed change expected; do
+      altered "$label" unsigned "$(rewrapped "$work/$signed" "$change")"
+      proof "$label" "${refused}$expected"
+    done <<'EOF'
+extra-certificate|signed/ostrel.exe|s = a.parse(d); table = a.table_entry(a.encode(s._replace(certificates=s.certificates + [ssl.PEM_cert_to_DER_cert(open(w + "/stranger/cert.pem").read())])))|the signature carries a certificate \(SHA-256 [0-9a-f]{64}\) beside its signer.s that .* does not name
+time-stamp|signed/ostrel.exe|s = a.parse(d); table = a.table_entry(a.encode(s._replace(unsigned=a.der(0xA1, a.der(0x30, a.der_oid(a.TIME_STAMPS[1]) + a.der(0x31, a.der(0x04, bytes(4096))))))))|the signature carries a time stamp, which no proof checks yet
+no-null|signed/ostrel.exe|a.algorithm_identifier = lambda name: a.der(0x30, a.der_oid(name)); table = a.table_entry(a.encode(a.parse(d)))|the signature.s bytes are not those the signing step writes
+relabelled|signed/ostrel.exe|a.RSA_ENCRYPTION = "1.2.840.113549.1.1.11"; table = a.table_entry(a.encode(a.parse(d)))|the signature.s bytes are not those the signing step writes
+unpadded|signed/ostrel.exe|table = struct.pack("<I", 8 + len(d)) + t[4:8] + d|the signature.s bytes are not those the signing step writes
+elliptic|elliptic-signed.exe|a.RSA_LABELS += ("1.2.840.10045.4.3.2", "1.2.840.10045.2.1"); table = a.table_entry(a.encode(a.parse(d)))|the signer.s certificate holds no RSA key
+EOF
+    ;;
+  RefusesMalformedSignatures)
+    # The genuine signature cut at every byte, and with every byte changed:
+    # each refused, none with a traceback. (The checksum, which a signature
+    # does not cover, is left as it is.)
+    python3 - "$root/scripts" "$work/signed/ostrel.exe" "$publishers" <<'EOF'
+import struct, sys
+sys.path[0] = sys.argv[1]
+import authenticode, check_published
+signed = open(sys.argv[2], "rb").read()
+named, (signature, offset) = authenticode.publishers(sys.argv[3]), authenticode.signature_der(signed)
+print(check_published.check_signature(signed, named, "publishers"))
+variants = [signature[:cut] for cut in range(len(signature))] + [
+    signature[:at] + bytes([signature[at] ^ 0x5A]) + signature[at + 1:] for at in range(len(signature))]
+accepted = 0
+for variant in variants:
+    image = bytearray(signed[:offset]) + authenticode.table_entry(variant)
+    struct.pack_into("<I", image, authenticode.header_offsets(signed)[1] + 4, len(image) - offset)
+    try:
+        check_published.check_signature(bytes(image), named, "publishers")
+        accepted += 1
+    except authenticode.Refused:
+        pass
+print(f"{len(variants)} cut or changed signatures, {accepted} accepted")
+sys.exit(accepted != 0)
+EOF
+    ;;
+  RefusesBombs)
+    # 128 MiB of zeros in an entry that declares 1 KiB, bzip2 and deflate:
+    # refused before much of it is held, within 96 MiB of memory.
+    for method in ZIP_BZIP2 ZIP_DEFLATED; do
+      rm -rf "$work/archives/bomb" && mkdir "$work/archives/bomb"
+      python3 - "$method" "$work/archives/bomb/$(basename "$(archive signed)")" <<'EOF'
+import sys, zipfile
+info = zipfile.ZipInfo("ostrel.exe")
+info.compress_type = getattr(zipfile, sys.argv[1])
+with zipfile.ZipFile(sys.argv[2], "w") as z:
+    z.writestr(info, bytes(128 << 20))
+data = bytearray(open(sys.argv[2], "rb").read())
+for header, at in ((b"PK\x03\x04", 22), (b"PK\x01\x02", 24)):
+    data[data.index(header) + at:data.index(header) + at + 4] = (1024).to_bytes(4, "little")
+open(sys.argv[2], "wb").write(data)
+EOF
+      (ulimit -v 98304 && proof bomb "^NOT PROVEN: the archive.s entry ostrel.exe (is compressed with \
+method 12: only stored and deflated|holds more than the 1024 bytes it declares)")
+    done ;;
   RefusesRenamedVersion)
     rm -rf "$work/archives/renamed" && mkdir "$work/archives/renamed"
     cp "$(archive unsigned)" "$work/archives/renamed/ostrel-9.9.9.9-win32.zip"
@@ -244,6 +371,7 @@ $(fingerprint "$work/stranger/cert.pem")\), which .* does not name$" ;;
     proof escape '^NOT PROVEN: the archive.s entry \\x1b\[2K\\rPROVEN: all is well is not a plain file name$'
     ! grep -q $'\e' "$work/proof.log" || { echo "FAIL: an escape character was printed"; exit 1; } ;;
   RefusesToSignQuietly)
+    refuses_to_sign "no signing key is configured"
     refuses_to_sign "OSTREL_SIGN_PKCS12 is set but empty" OSTREL_SIGN_PKCS12=
     refuses_to_sign "OSTREL_SIGN_PKCS12_FILE is not a signing variable" \
       OSTREL_SIGN_PKCS12_FILE="$work/stranger/key.p12"
@@ -252,6 +380,16 @@ $(fingerprint "$work/stranger/cert.pem")\), which .* does not name$" ;;
       OSTREL_SIGN_PKCS11_KEY="pkcs11:token=ostrel;object=signer;pin-value=24680"
     ! grep -q 24680 "$work/sign.log" || { echo "FAIL: the PIN was printed"; exit 1; }
     refuses_to_sign "SHA-256 $(fingerprint "$work/stranger/cert.pem") is not one that .* names" \
-      OSTREL_SIGN_PKCS12="$work/stranger/key.p12" OSTREL_SIGN_PASSWORD_FILE="$work/stranger/password" ;;
+      OSTREL_SIGN_PKCS12="$work/stranger/key.p12" OSTREL_SIGN_PASSWORD_FILE="$work/stranger/password"
+    # A password, and a whole PKCS#12, put where a file's name belongs.
+    while read -r variable value; do
+      refuses_to_sign "$variable names no readable file" OSTREL_SIGN_PKCS12="$work/stranger/key.p12" \
+        OSTREL_SIGN_PASSWORD_FILE="$work/stranger/password" "$variable=$value"
+      ! grep -qF -- "$value" "$work/sign.log" || { echo "FAIL: the value of $variable was printed"; exit 1; }
+    done <<EOF
+OSTREL_SIGN_PASSWORD_FILE S3cr3t-Passw0rd!
+OSTREL_SIGN_PKCS12 $(base64 -w0 "$work/stranger/key.p12")
+EOF
+    ;;
   *) echo "unknown step $step" >&2; exit 2 ;;
 esac

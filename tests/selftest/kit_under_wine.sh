@@ -46,7 +46,12 @@ python3 -m zipfile -e "$kit_zip" "$work/kit"
 
 capture='{65E8773D-8F56-11D0-A3B9-00A0C9223196}'
 card='{6F1D2A40-3C5B-4E7A-9B21-7D0C8E5A4F10}'
-temp_folder() { echo "$WINEPREFIX"/drive_c/users/*/Temp; }
+# Wine's temporary folder, where the kit makes its run folder, as Wine itself
+# names it (C:\users\NAME\Temp up to Wine 8, ...\AppData\Local\Temp since).
+temp_windows=$(wine cmd /c echo %TEMP% | tr -d '\r')
+temp_unix=$(winepath -u "$temp_windows")
+[ -d "$temp_unix" ] || { echo "Wine's temporary folder \"$temp_windows\" is not there"; exit 1; }
+temp_folder() { echo "$temp_unix"; }
 dll_folders() { compgen -G "$WINEPREFIX/drive_c/ProgramData/ostrel-selftest-*" || true; }
 # The keys the kit guards, as its runner lists them, one '"KEY" /reg:VIEW' a
 # line. Wine rewrites other keys on every start, so these are compared
@@ -187,7 +192,8 @@ expect_results "Windows: 6.1 build 7601 Service Pack 1" "Wine: " "Windows bits: 
   "Virtual card registered for the whole machine (HKLM\\Software\\Classes), /quick" \
   "Windows' device enumerator lists the virtual card." \
   "PASS  device_wine_tests I2CRecord: " "$(last_line quick)"
-grep -Eq '^Run folder: C:\\users\\[^\\]+\\Temp\\ostrel-selftest-[0-9A-F]{8} \(only this user can open it\)' \
+temp_pattern=$(sed 's/[][\\.*^$+?(){}|]/\\&/g' <<<"$temp_windows")
+grep -Eq "^Run folder: $temp_pattern\\\\ostrel-selftest-[0-9A-F]{8} \(only this user can open it\)" \
   <(tr -d '\r' <"$results") || fail "the run folder is not said to be the user's own"
 [ -n "$(ls "$work/kit/selftest-xml/"*.xml 2>/dev/null)" ] || fail "no XML results beside the kit"
 [ "$(cat "$work/linked/keep.txt" 2>/dev/null)" = "not the kit's" ] \
