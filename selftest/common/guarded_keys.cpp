@@ -9,10 +9,8 @@ namespace selftest {
 
 namespace {
 
-// {6F1D2A4F-3C5B-4E7A-9B21-7D0C8E5A4F10}: of the simulated card's family,
-// served by nothing.
-constexpr GUID kJournalTestClass = {
-    0x6F1D2A4F, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
+// Of the simulated card's family, served by nothing.
+constexpr GUID kJournalTestClass = simcard::com::SimClass(0xF);
 
 std::wstring ClassKey(const GUID& clsid) {
   return L"Software\\Classes\\CLSID\\" + GuidText(clsid);

@@ -199,25 +199,24 @@ PSID OwnerOf(std::vector<BYTE>& security) {
   return GetSecurityDescriptorOwner(security.data(), &owner, &defaulted) ? owner : nullptr;
 }
 
+// Sets the value name of key to value, or deletes it for none.
+LSTATUS WriteValue(HKEY key, const std::wstring& name, const std::optional<RegistryValue>& value) {
+  if (!value) return RegDeleteValueW(key, name.c_str());
+  return RegSetValueExW(key, name.c_str(), 0, value->type, value->data.data(),
+                        static_cast<DWORD>(value->data.size()));
+}
+
 LSTATUS WriteValue(const RegistryPlace& key, const std::wstring& name,
                    const std::optional<RegistryValue>& value) {
   const RegistryKey opened = RegistryKey::Open(key.hive.root, key.path, KEY_SET_VALUE | key.view);
-  if (!opened) return opened.Status();
-  if (!value) return RegDeleteValueW(opened.Get(), name.c_str());
-  return RegSetValueExW(opened.Get(), name.c_str(), 0, value->type, value->data.data(),
-                        static_cast<DWORD>(value->data.size()));
+  return opened ? WriteValue(opened.Get(), name, value) : opened.Status();
 }
 
 // ---- Undoing one change, where the registry still holds what it left.
 
 Outcome UndoMadeKey(const RegistryChange& change) {
-  switch (StateOf(change.key)) {
-    case KeyState::kAbsent:
-      return Outcome::kPutBack;
-    case KeyState::kUnreadable:
-      return Outcome::kFailed;
-    case KeyState::kPresent:
-      break;
+  if (const KeyState now = StateOf(change.key); now != KeyState::kPresent) {
+    return now == KeyState::kAbsent ? Outcome::kPutBack : Outcome::kFailed;
   }
   // What the kit made below it went before it; anything left is another's.
   if (!IsEmptyKey(change.key)) return Outcome::kChangedByOthers;
@@ -235,13 +234,9 @@ Outcome UndoValue(const RegistryChange& change) {
 }
 
 Outcome UndoDeletedKey(const RegistryChange& change) {
-  switch (StateOf(change.key)) {
-    case KeyState::kPresent:
-      return Outcome::kChangedByOthers;
-    case KeyState::kUnreadable:
-      return Outcome::kFailed;
-    case KeyState::kAbsent:
-      break;
+  // Made again by another, or not to be asked.
+  if (const KeyState now = StateOf(change.key); now != KeyState::kAbsent) {
+    return now == KeyState::kPresent ? Outcome::kChangedByOthers : Outcome::kFailed;
   }
   // Made again only where it was: below the key that held it.
   if (StateOf(ParentOf(change.key)) != KeyState::kPresent) return Outcome::kChangedByOthers;
@@ -445,22 +440,7 @@ LSTATUS JournaledRegistry::MakeKey(const RegistryPlace& key, DWORD options,
 
 LSTATUS JournaledRegistry::SetValue(const RegistryPlace& key, const std::wstring& name,
                                     const RegistryValue& value) {
-  const GuardedKey* const guard = GuardOf(key);
-  if (guard == nullptr) return ERROR_ACCESS_DENIED;
-  const RegistryKey opened =
-      RegistryKey::Open(key.hive.root, key.path, KEY_QUERY_VALUE | KEY_SET_VALUE | key.view);
-  if (!opened) return opened.Status();
-  LSTATUS status = ERROR_SUCCESS;
-  const std::optional<RegistryValue> before = ReadValue(opened.Get(), name, status);
-  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
-  if (before == value) return ERROR_SUCCESS;
-  RegistryChange change{
-      .kind = Kind::kValue, .key = key, .name = name, .before = before, .after = value};
-  if (!Keep(change, *guard)) return ERROR_CANNOT_MAKE;
-  status = RegSetValueExW(opened.Get(), name.c_str(), 0, value.type, value.data.data(),
-                          static_cast<DWORD>(value.data.size()));
-  if (status != ERROR_SUCCESS) journal_.Settle(change);
-  return status;
+  return ChangeValue(key, name, value);
 }
 
 LSTATUS JournaledRegistry::SetString(const RegistryPlace& key, const std::wstring& name,
@@ -471,6 +451,11 @@ LSTATUS JournaledRegistry::SetString(const RegistryPlace& key, const std::wstrin
 }
 
 LSTATUS JournaledRegistry::DeleteValue(const RegistryPlace& key, const std::wstring& name) {
+  return ChangeValue(key, name, std::nullopt);
+}
+
+LSTATUS JournaledRegistry::ChangeValue(const RegistryPlace& key, const std::wstring& name,
+                                       const std::optional<RegistryValue>& after) {
   const GuardedKey* const guard = GuardOf(key);
   if (guard == nullptr) return ERROR_ACCESS_DENIED;
   const RegistryKey opened =
@@ -478,11 +463,12 @@ LSTATUS JournaledRegistry::DeleteValue(const RegistryPlace& key, const std::wstr
   if (!opened) return opened.Status();
   LSTATUS status = ERROR_SUCCESS;
   const std::optional<RegistryValue> before = ReadValue(opened.Get(), name, status);
-  if (status == ERROR_FILE_NOT_FOUND) return ERROR_SUCCESS;
-  if (status != ERROR_SUCCESS) return status;
-  RegistryChange change{.kind = Kind::kValue, .key = key, .name = name, .before = before};
+  if (status != ERROR_SUCCESS && status != ERROR_FILE_NOT_FOUND) return status;
+  if (before == after) return ERROR_SUCCESS;
+  RegistryChange change{
+      .kind = Kind::kValue, .key = key, .name = name, .before = before, .after = after};
   if (!Keep(change, *guard)) return ERROR_CANNOT_MAKE;
-  status = RegDeleteValueW(opened.Get(), name.c_str());
+  status = WriteValue(opened.Get(), name, after);
   if (status != ERROR_SUCCESS) journal_.Settle(change);
   return status;
 }

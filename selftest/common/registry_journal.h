@@ -134,6 +134,9 @@ class JournaledRegistry {
   // Keeps change, made under key's guard; false when it cannot be kept.
   bool Keep(RegistryChange& change, const GuardedKey& guard);
   LSTATUS MakeKey(const RegistryPlace& key, DWORD options, const GuardedKey& guard);
+  // Sets the value name of key to after, or deletes it for none.
+  LSTATUS ChangeValue(const RegistryPlace& key, const std::wstring& name,
+                      const std::optional<RegistryValue>& after);
 
   RegistryJournal journal_;
   std::vector<GuardedKey> guarded_;

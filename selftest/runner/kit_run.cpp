@@ -64,16 +64,10 @@ std::vector<std::string> NotSimplyPutBack(const std::vector<PutBackResult>& resu
 
 }  // namespace
 
-OneRunAtATime::OneRunAtATime()
-    : mutex_(CreateMutexW(nullptr, FALSE, L"Global\\Ostrel.SelftestRun")) {
-  // A run that was killed leaves it abandoned, and this run takes it over.
-  const DWORD waited = mutex_ == nullptr ? WAIT_FAILED : WaitForSingleObject(mutex_, 0);
-  held_ = waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED;
-}
-
-OneRunAtATime::~OneRunAtATime() {
-  if (held_) ReleaseMutex(mutex_);
-  if (mutex_ != nullptr) CloseHandle(mutex_);
+Win32Handle HoldOneRunAtATime() {
+  Win32Handle mutex(CreateMutexW(nullptr, FALSE, L"Global\\Ostrel.SelftestRun"));
+  const DWORD waited = mutex ? WaitForSingleObject(mutex.Get(), 0) : WAIT_FAILED;
+  return waited == WAIT_OBJECT_0 || waited == WAIT_ABANDONED ? std::move(mutex) : Win32Handle();
 }
 
 KitRun::KitRun(RegistrationScope scope, Report& report) : scope_(scope), report_(report) {

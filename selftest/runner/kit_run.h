@@ -13,6 +13,7 @@
 #include <optional>
 #include <vector>
 
+#include "common/win32_handle.h"
 #include "run_folders.h"
 #include "selftest/common/guarded_keys.h"
 #include "selftest/common/registry_journal.h"
@@ -24,21 +25,10 @@ namespace selftest {
 using simcard::com::RegistrationScope;
 
 // Only one run of the kit at a time on a PC: two would register the same
-// card, and one would put back what the other still uses.
-class OneRunAtATime {
- public:
-  OneRunAtATime();
-  ~OneRunAtATime();
-  OneRunAtATime(const OneRunAtATime&) = delete;
-  OneRunAtATime& operator=(const OneRunAtATime&) = delete;
-
-  // False while another run holds it.
-  bool Held() const { return held_; }
-
- private:
-  HANDLE mutex_ = nullptr;
-  bool held_ = false;
-};
+// card, and one would put back what the other still uses. The mutex that
+// says so, held while the handle is open; none while another run holds it.
+// A run that was killed leaves it abandoned, and the next takes it over.
+Win32Handle HoldOneRunAtATime();
 
 class KitRun {
  public:

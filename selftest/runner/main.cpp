@@ -239,8 +239,8 @@ int Run(const Options& options, RunStop& stop, QuickEditOff& quickEdit) {
   const std::filesystem::path kit = ProgramFolder();
   Report report((kit / "selftest-results.txt").wstring());
   report.Record("Ostrel self-test kit " OSTREL_VERSION);
-  const OneRunAtATime oneRun;
-  if (!oneRun.Held()) {
+  const Win32Handle oneRun = HoldOneRunAtATime();
+  if (!oneRun) {
     report.Say(
         "Another run of the self-test kit is under way on this PC; run it again once that "
         "one has ended.");
