@@ -39,7 +39,7 @@ std::vector<std::wstring> MarkedKeys() {
   return marked;
 }
 
-// The mark of a run found on the card's keys in scope: a run that ended
+// Whether the card's keys in scope carry a run's mark: a run that ended
 // without putting them back, and left no journal to do it.
 bool MarkedRegistrationIn(RegistrationScope scope) {
   for (const std::wstring& key : MarkedKeys()) {

@@ -129,6 +129,9 @@ TEST_F(OnThePc, DllsPlantedBesideTheProgramAreNeverLoaded) {
   ASSERT_TRUE(SaveTo(downloads / "board.bin"));
   ASSERT_TRUE(WaitForStatus(kBoardStored)) << testing::PrintToString(Status());
   EXPECT_EQ(ReadWholeFile(downloads / "board.bin"), board);
+  // The status comes before the buttons are enabled again; a click on a
+  // disabled button does nothing.
+  ASSERT_TRUE(WaitForCommandsEnabled());
   ostrel_ui::Click(Item(IDOK));
   ASSERT_TRUE(program_->WaitForExit());
   std::vector<std::string> names;
