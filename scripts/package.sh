@@ -7,7 +7,8 @@
 # the size of ostrel.exe. Then the self-test kit,
 # dist/ostrel-<version>-win32-selftest.zip (selftest/), with its path and
 # SHA-256: its ostrel.exe is taken out of the finished operators' archive, so
-# it is the same program, signature included.
+# it is the same program, signature included; its own programs and DLLs are
+# signed in the same step as ostrel.exe, with the same key and time.
 #
 # Both archives of this version go first, so that a packaging that stops
 # leaves none of an earlier run. The signing variables (OSTREL_SIGN_*, and
@@ -102,13 +103,21 @@ fi
 # A signing key that is configured but unusable stops here, before the build.
 $unsigned || sign --check ostrel.exe
 
-cmake --preset package >/dev/null
+# The kit's README says whether its programs are signed.
+cmake --preset package -DOSTREL_KIT_SIGNED="$($unsigned && echo OFF || echo ON)" >/dev/null
 cmake --build --preset package -j"$(nproc)"
 
 files=build/package/package-files
 programs=("$files/ostrel.exe")  # what the signing step signs
+if $kit; then
+  # Copied afresh, unsigned, each time: never the signed ones of an earlier run.
+  cmake --build build/package -j"$(nproc)" --target ostrel_selftest_kit_files
+  mapfile -t kit_programs < <(find build/package/selftest-kit-release -type f \
+                                \( -name '*.exe' -o -name '*.dll' \) | LC_ALL=C sort)
+  programs+=("${kit_programs[@]}")
+fi
 if $unsigned; then
-  echo "ostrel.exe: not signed (--unsigned)"
+  echo "ostrel.exe and the kit's programs: not signed (--unsigned)"
 else
   sign "${programs[@]}"
 fi
@@ -118,5 +127,5 @@ python3 scripts/make_package.py "dist/ostrel-$version-win32.zip" \
 # The self-test kit, last: it takes ostrel.exe out of the operators' archive
 # as that is now final, so that the kit tests the very program operators get.
 if $kit; then
-  cmake --build build/package -j"$(nproc)" --target ostrel_selftest_kit
+  cmake --build build/package --target ostrel_selftest_kit
 fi

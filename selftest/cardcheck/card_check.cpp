@@ -1,8 +1,6 @@
 #include "card_check.h"
 
-#include <array>
 #include <chrono>
-#include <cstdio>
 #include <functional>
 #include <optional>
 #include <span>
@@ -13,27 +11,19 @@
 #include "claim/undoable_connector.h"
 #include "common/win32_text.h"
 #include "device/filter_connection.h"
-#include "simcard/com/guid_text.h"
+#include "common/guid_text_win32.h"
+#include "selftest/common/hex_text.h"
 #include "simcard/com/sim_filter_classes.h"
 
 namespace {
 
-std::string GuidText(const GUID& guid) {
-  return ToNarrow(simcard::com::GuidText(guid), NarrowEncoding::Utf8);
-}
-
-std::string Hex(std::span<const std::uint8_t> bytes) {
-  std::string text;
-  for (const std::uint8_t byte : bytes) {
-    std::array<char, 4> digits{};
-    std::snprintf(digits.data(), digits.size(), "%s%02X", text.empty() ? "" : " ", byte);
-    text += digits.data();
-  }
-  return text;
+std::string GuidUtf8(const GUID& guid) {
+  return ToNarrow(GuidText(guid), NarrowEncoding::Utf8);
 }
 
 std::string Describe(const DecoderRegisters& registers) {
-  return "07=" + Hex(std::span(&registers.mode, 1)) + ", 3C..41=" + Hex(registers.gpio);
+  return "07=" + selftest::HexBytes(std::span(&registers.mode, 1), " ") +
+         ", 3C..41=" + selftest::HexBytes(registers.gpio, " ");
 }
 
 FilePath InFolder(const FilePath& folder, const wchar_t* name) {
@@ -43,7 +33,7 @@ FilePath InFolder(const FilePath& folder, const wchar_t* name) {
 // The steps of the check, each timed and its requests counted.
 class Check {
  public:
-  Check(CountingConnector& connector, const TransferContext& context, CheckReport& report,
+  Check(CountingConnector& connector, const TransferContext& context, Report& report,
         std::function<void()> stopPoint)
       : connector_(connector),
         context_(context),
@@ -63,7 +53,7 @@ class Check {
     const std::string figures = std::to_string(connector_.TakeCount()) + " requests, " +
                                 std::to_string(elapsed.count()) + " ms";
     if (result) {
-      report_.Line(what + ": " + describe(*result) + " (" + figures + ")");
+      report_.Say(what + ": " + describe(*result) + " (" + figures + ")");
     } else {
       report_.Failure(what + ": failed (" + figures + ")");
     }
@@ -87,23 +77,23 @@ class Check {
  private:
   CountingConnector& connector_;
   const TransferContext& context_;
-  CheckReport& report_;
+  Report& report_;
   std::function<void()> stopPoint_;
 };
 
 template <typename Value>
 void Compare(const std::string& what, const std::optional<Value>& first,
-             const std::optional<Value>& second, CheckReport& report) {
+             const std::optional<Value>& second, Report& report) {
   if (!first || !second) return;
   if (*first == *second) {
-    report.Line(what + ": yes");
+    report.Say(what + ": yes");
   } else {
     report.Failure(what + ": NO");
   }
 }
 
 void Save(const CheckServices& services, const FilePath& target,
-          std::span<const std::uint8_t> content, CheckReport& report) {
+          std::span<const std::uint8_t> content, Report& report) {
   const std::unique_ptr<PendingSave> save =
       PendingSave::Begin(services.files, services.waiter, services.undo, target);
   if (save && save->file().Write(content) && save->Commit()) return;
@@ -112,7 +102,7 @@ void Save(const CheckServices& services, const FilePath& target,
 
 }  // namespace
 
-bool IdentifyCard(CheckReport& report) {
+bool IdentifyCard(Report& report) {
   ReportView view(report);
   const Microsoft::WRL::ComPtr<IBaseFilter> filter =
       FindFilterByName(KSCATEGORY_CAPTURE, kCaptureFilterName, view);
@@ -123,11 +113,10 @@ bool IdentifyCard(CheckReport& report) {
     return false;
   }
   if (clsid == simcard::com::kClsidSimCard) {
-    report.Line("Card: the VIRTUAL card (Ostrel's simulated card, class " + GuidText(clsid) +
-                "), not a real card.");
+    report.Say("Card: the VIRTUAL card (Ostrel's simulated card, class " + GuidUtf8(clsid) +
+               "), not a real card.");
   } else {
-    report.Line(std::string("Card: \"") + kCaptureFilterName + "\", class " + GuidText(clsid) +
-                ".");
+    report.Say(std::string("Card: \"") + kCaptureFilterName + "\", class " + GuidUtf8(clsid) + ".");
   }
   return true;
 }
@@ -149,7 +138,7 @@ std::string ConsentRequest(const FilePath& folder) {
 }
 
 void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& folder,
-               CheckReport& report) {
+               Report& report) {
   ReportView view(report);
   FilterConnector filters;
   CountingConnector counting(filters);
@@ -174,12 +163,12 @@ void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& fo
   Compare("Channel decoder registers put back", decoderBefore, decoderAfter, report);
   if (board1) Save(services, InFolder(folder, kBoardName), *board1, report);
   if (dsp1) Save(services, dspTarget, *dsp1, report);
-  report.Line(report.Failed() ? "Result: FAILED" : "Result: every check passed");
-  SaveReport(services, folder, report);
+  report.Say(report.Failed() ? "Result: FAILED" : "Result: every check passed");
+  SaveReport(services, report);
 }
 
-void SaveReport(const CheckServices& services, const FilePath& folder, CheckReport& report) {
-  const std::string text = report.Text();
-  Save(services, InFolder(folder, selftest::kCardCheckReportName),
-       std::span(reinterpret_cast<const std::uint8_t*>(text.data()), text.size()), report);
+void SaveReport(const CheckServices& services, Report& report) {
+  if (!report.Save(services.files, services.waiter, services.undo)) {
+    report.Failure("Error: " + ToNarrow(report.File(), NarrowEncoding::Utf8) + " can't be written");
+  }
 }

@@ -3,22 +3,44 @@
 // The read-only check of the card: what it tells the operator before it
 // asks, and the reads, comparisons and files once the operator agreed.
 
+#include <functional>
 #include <string>
 
-#include <functional>
-
-#include "check_report.h"
-#include "common/file.h"
 #include "claim/undo_steps.h"
+#include "common/file.h"
+#include "common/transfer_view.h"
 #include "common/waiter.h"
 #include "selftest/common/card_check_contract.h"
+#include "selftest/common/report.h"
+
+using selftest::Report;
 
 inline constexpr wchar_t kBoardName[] = L"board-eeprom.bin";
 inline constexpr wchar_t kDspName[] = L"dsp-eeprom.bin";
 
+// What the transfers show the operator becomes lines of the report: their
+// messages are failures; status and progress are left out.
+class ReportView final : public TransferView {
+ public:
+  explicit ReportView(Report& report) : report_(report) {}
+
+  void SetStatusText(const std::string&) override {}
+  void SetProgressRange(std::int32_t) override {}
+  void SetProgressPos(std::int32_t) override {}
+  void EnableCommands(bool) override {}
+  void ShowError(const std::string& text) override { report_.Failure("Error: " + text); }
+  void ShowNotice(const std::string& text) override { report_.Failure("Error: " + text); }
+  void ShowPlainMessage(const std::string& text, const std::string&) override {
+    report_.Failure("Error: " + text);
+  }
+
+ private:
+  Report& report_;
+};
+
 // Looks the card up as Ostrel does and names it in the report's first line,
 // the virtual card as such; false when there is none.
-bool IdentifyCard(CheckReport& report);
+bool IdentifyCard(Report& report);
 
 // Exactly what the check will do, for the operator to agree to.
 std::string ConsentRequest(const FilePath& folder);
@@ -39,7 +61,7 @@ struct CheckServices {
 // requests, and saves what it read and the report into folder. Paces its
 // requests on pacing.
 void CheckCard(const CheckServices& services, Waiter& pacing, const FilePath& folder,
-               CheckReport& report);
+               Report& report);
 
-// The report as it stands, into folder.
-void SaveReport(const CheckServices& services, const FilePath& folder, CheckReport& report);
+// The report as it stands, into its file.
+void SaveReport(const CheckServices& services, Report& report);

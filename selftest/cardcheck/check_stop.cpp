@@ -4,7 +4,7 @@
 
 #include "device/chdec_switch.h"
 #include "selftest/common/card_check_contract.h"
-#include "selftest/console/console_text.h"
+#include "selftest/common/console_text.h"
 
 std::string InterruptedLine(const std::vector<UndoSteps::Undone>& undone) {
   const std::string stopped = "Interrupted: the check was stopped before its end; ";
@@ -38,7 +38,7 @@ BOOL WINAPI StopBeforeTheCheck::Handler(DWORD event) {
   return TRUE;
 }
 
-CheckStop::CheckStop(CardAccess& access, CheckReport& report, std::function<void()> saveReport)
+CheckStop::CheckStop(CardAccess& access, Report& report, std::function<void()> saveReport)
     : access_(access),
       report_(report),
       saveReport_(std::move(saveReport)),

@@ -13,11 +13,11 @@
 #include <string>
 #include <vector>
 
-#include "check_report.h"
+#include "card_check.h"
 #include "claim/card_access.h"
 #include "common/waiter.h"
-#include "machine/console_stop.h"
-#include "machine/session_end_window.h"
+#include "selftest/common/console_stop.h"
+#include "selftest/common/session_end_window.h"
 
 // Thrown where a stopped check gives up, after everything was put back.
 struct CheckInterrupted {};
@@ -43,7 +43,7 @@ class CheckStop {
  public:
   // The access the check claims the card through; saveReport writes the
   // report as it then stands.
-  CheckStop(CardAccess& access, CheckReport& report, std::function<void()> saveReport);
+  CheckStop(CardAccess& access, Report& report, std::function<void()> saveReport);
   ~CheckStop();
   CheckStop(const CheckStop&) = delete;
   CheckStop& operator=(const CheckStop&) = delete;
@@ -58,10 +58,10 @@ class CheckStop {
   void Interrupt();
 
   CardAccess& access_;
-  CheckReport& report_;
+  Report& report_;
   std::function<void()> saveReport_;
-  ConsoleStop console_;
-  SessionEndWindow session_;
+  selftest::ConsoleStop console_;
+  selftest::SessionEndWindow session_;
   bool interrupted_ = false;
 };
 

@@ -23,7 +23,7 @@
 #include "machine/timer_period.h"
 #include "ostrel_version.h"
 #include "selftest/common/card_check_contract.h"
-#include "selftest/console/console_text.h"
+#include "selftest/common/console_text.h"
 
 namespace {
 
@@ -46,15 +46,15 @@ bool OperatorAgrees(const FilePath& folder) {
 
 int Run(const FilePath& folder) {
   std::optional<StopBeforeTheCheck> notBegun(std::in_place);
-  CheckReport report;
+  Report report(folder + L"\\" + kCardCheckReportName);
   const bool found = IdentifyCard(report);
-  report.Line("Ostrel's card check, version " OSTREL_VERSION_TEXT);
+  report.Say("Ostrel's card check, version " OSTREL_VERSION_TEXT);
   if (!found) return kCardCheckFailed;
   if (!OperatorAgrees(folder)) {
     selftest::Print("Nothing was done.");
     return kCardCheckRefused;
   }
-  report.Line("The operator typed yes.");
+  report.Say("The operator typed yes.");
   if (!CreateDirectoryW(folder.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS) {
     report.Failure("Error: the folder for the results can't be made.");
     return kCardCheckFailed;
@@ -70,7 +70,7 @@ int Run(const FilePath& folder) {
   CardAccess access(lock, power, timer);
   const std::unique_ptr<FileSystem> files = MakeNativeFileSystem();
   CheckServices services{*files, *waiter, access.Undo(), nullptr};
-  CheckStop stop(access, report, [&] { SaveReport(services, folder, report); });
+  CheckStop stop(access, report, [&] { SaveReport(services, report); });
   notBegun.reset();
   services.stopPoint = [&] { stop.Point(); };
   StoppableWaiter pacing(*waiter, stop);

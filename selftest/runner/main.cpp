@@ -1,40 +1,53 @@
-// The self-test kit's runner, started by selftest.cmd: removes what an
+// The self-test kit's runner, started by selftest.cmd: puts back what an
 // earlier run left, registers the virtual card, checks that Windows lists
 // it, runs every test program of the kit group by group, writes
-// selftest-results.txt and puts everything back, on every way out. With
-// /card it runs the read-only check of a real card instead.
+// selftest-results.txt and puts back what the run changed, on every way
+// out. With /card it runs the read-only check of a real card instead; with
+// /keys it prints the registry keys it guards.
 
 #include <windows.h>
 
 #include <algorithm>
 #include <exception>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
-#include "card_check_launcher.h"
-#include "card_registration.h"
+#include "card_check_launch.h"
 #include "common/com_apartment_win32.h"
+#include "common/module_path_win32.h"
 #include "common/system_library_win32.h"
-#include "double_click.h"
-#include "earlier_run.h"
 #include "kit_run.h"
-#include "machine/session_end_window.h"
-#include "options.h"
-#include "report.h"
-#include "run_folder.h"
-#include "run_stop.h"
-#include "selftest/console/console_text.h"
-#include "selftest/console/quick_edit_off.h"
-#include "simcard/com/module_path.h"
-#include "system_description.h"
+#include "run_folders.h"
+#include "selftest/common/console_text.h"
+#include "selftest/common/guarded_keys.h"
+#include "selftest/common/process_token.h"
+#include "selftest/common/quick_edit_off.h"
+#include "selftest/common/session_end_window.h"
+#include "started_programs.h"
 #include "test_groups.h"
+#include "this_pc.h"
 
 namespace selftest {
 
 namespace {
 
-using simcard::com::RegistrationScope;
+// What the person asked for on selftest.cmd's command line.
+enum class Mode { kAutomatic, kUser, kMachine, kCard, kKeys };
+
+struct Options {
+  Mode mode = Mode::kAutomatic;
+  bool quick = false;
+};
+
+constexpr char kUsage[] =
+    "usage: selftest.cmd [/user | /machine | /card | /keys] [/quick]\n"
+    "  /user     register the virtual card for this user only\n"
+    "  /machine  register it for the whole machine (administrator)\n"
+    "  /quick    run a few groups of tests only\n"
+    "  /card     check a real card, read-only; the virtual card is not registered\n"
+    "  /keys     print the registry keys the kit guards, and do nothing else\n";
 
 constexpr char kNotListedForUser[] =
     "the virtual card was registered for this user but Windows' device enumerator does not list "
@@ -42,13 +55,54 @@ constexpr char kNotListedForUser[] =
 constexpr char kNotListedForMachine[] =
     "the virtual card was registered for the whole machine but Windows' device enumerator does "
     "not list it";
+constexpr char kUserWithFullRights[] =
+    "selftest.cmd /user does not run with an administrator's full rights (an elevated command "
+    "prompt, or User Account Control switched off): Windows then ignores classes registered for "
+    "the user alone, so no test could reach the virtual card. Nothing was registered. Use "
+    "selftest.cmd /machine instead.";
 constexpr char kSessionEnds[] = "Interrupted: the session is ending.";
 
 // Groups of /quick: the request record, the lookup through the system's
-// device enumerator, the program's resources, and the real program refusing
-// files it must not use; a few seconds each.
+// device enumerator, the program's resources, the real program refusing
+// files it must not use, and the kit's own registry journal; a few seconds
+// each.
 constexpr const char* kQuickGroups[] = {"I2CRecord", "FilterLookup", "OstrelResources",
-                                        "RefusedFile"};
+                                        "RefusedFile", "RegistryJournal"};
+
+// Nothing, and why in error, for an argument the kit does not know.
+std::optional<Options> ParseOptions(const std::vector<std::wstring>& arguments,
+                                    std::wstring& error) {
+  Options options;
+  for (const std::wstring& argument : arguments) {
+    const auto is = [&](const wchar_t* name) {
+      return _wcsicmp(argument.c_str(), (std::wstring(L"/") + name).c_str()) == 0 ||
+             _wcsicmp(argument.c_str(), (std::wstring(L"-") + name).c_str()) == 0;
+    };
+    std::optional<Mode> mode;
+    if (is(L"quick")) {
+      options.quick = true;
+    } else if (is(L"user")) {
+      mode = Mode::kUser;
+    } else if (is(L"machine")) {
+      mode = Mode::kMachine;
+    } else if (is(L"card")) {
+      mode = Mode::kCard;
+    } else if (is(L"keys")) {
+      mode = Mode::kKeys;
+    } else {
+      error = L"unknown option " + argument;
+      return std::nullopt;
+    }
+    if (mode) {
+      if (options.mode != Mode::kAutomatic && options.mode != *mode) {
+        error = L"choose one of /user, /machine, /card and /keys";
+        return std::nullopt;
+      }
+      options.mode = *mode;
+    }
+  }
+  return options;
+}
 
 bool IsQuickGroup(const TestGroup& group) {
   return std::find(std::begin(kQuickGroups), std::end(kQuickGroups), group.suite) !=
@@ -66,15 +120,16 @@ Outcome Failed(Report& report, const std::string& line) {
   return {false, line};
 }
 
-// Every group, one line each; the last line counts them.
-Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool quick,
-                 RunStop& stop, Report& report) {
+// Every group, one line each; the last line counts them. What a test
+// program left changed is put back right after it.
+Outcome RunTests(const std::filesystem::path& kit, KitRun& run, bool quick, RunStop& stop,
+                 Report& report) {
   const std::filesystem::path xml = kit / "selftest-xml";
   RemoveWithoutFollowingLinks(xml);
   std::error_code ignored;
   std::filesystem::create_directories(xml, ignored);
   int counts[3] = {};  // by GroupResult::Verdict
-  for (const TestGroup& group : ListGroups(kit, folder.Path(), stop)) {
+  for (const TestGroup& group : ListGroups(kit, run.Temp(), stop)) {
     if (quick && !IsQuickGroup(group)) continue;
     if (stop.Requested()) {
       report.Say("Interrupted: the remaining groups did not run.");
@@ -83,6 +138,7 @@ Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool
     const GroupResult result = RunGroup(group, xml, stop);
     Print(result.Line());
     report.Record(result.Details());
+    run.PutBackWhatTheTestLeft();
     ++counts[static_cast<int>(result.Result())];
   }
   report.Record("XML results of each group: " + Utf8(xml.wstring()));
@@ -101,22 +157,17 @@ Outcome RunTests(const std::filesystem::path& kit, const RunFolder& folder, bool
 Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scope, KitRun& run,
                         bool quick, RunStop& stop, Report& report) {
   if (!run.FolderReady()) return {false, "the kit did not run its tests"};
-  if (const HRESULT registered = run.RegisterCard(kit); FAILED(registered)) {
-    char code[16];
-    wsprintfA(code, "0x%08lX", static_cast<unsigned long>(registered));
-    return Failed(report,
-                  std::string("the virtual card could not be registered (error ") + code + ")");
-  }
+  if (!run.RegisterCard(kit)) return {false, "the virtual card could not be registered"};
   if (!EnumeratorListsVirtualCard()) {
     return Failed(report,
                   scope == RegistrationScope::kUser ? kNotListedForUser : kNotListedForMachine);
   }
   report.Say("Windows' device enumerator lists the virtual card.");
-  return RunTests(kit, run.Folder(), quick, stop, report);
+  return RunTests(kit, run, quick, stop, report);
 }
 
 // The session's end: the run stops, the program it waits for is ended,
-// putBack puts back what it changed and the results are written, all before
+// putBack puts back what it changed and the results are saved, all before
 // the handler returns, since Windows may end the kit right after (or, past
 // its patience, during it: the results say so first).
 SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, QuickEditOff& quickEdit,
@@ -125,11 +176,16 @@ SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, QuickEditOff& quick
                            [&stop, &report, &quickEdit, putBack] {
                              stop.EndSession();
                              report.Say(kSessionEnds);
-                             report.Write();
+                             report.Save();
                              putBack();
-                             report.Write();
+                             report.Save();
                              quickEdit.Restore();
                            }});
+}
+
+void SaveResults(const Report& report) {
+  Print("Results: " + Utf8(report.File()));
+  if (!report.Save()) Print("COULD NOT write the results file");
 }
 
 int CheckCard(const std::filesystem::path& kit, RunStop& stop, QuickEditOff& quickEdit,
@@ -141,24 +197,29 @@ int CheckCard(const std::filesystem::path& kit, RunStop& stop, QuickEditOff& qui
   const SessionEndWindow sessionEnd =
       OnSessionEnd(stop, report, quickEdit, [&check] { check.KeepReport(); });
   const int status = check.Run(stop);
-  Print("Results: " + Utf8(report.ResultsFile().wstring()));
-  if (!report.Write()) Print("COULD NOT write the results file");
+  SaveResults(report);
   return status;
 }
 
 int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunStop& stop,
                  QuickEditOff& quickEdit, Report& report) {
-  const bool underWine = !WineVersion().empty();
   const RegistrationScope scope =
       options.mode == Mode::kUser || (options.mode == Mode::kAutomatic && !IsAdministrator())
           ? RegistrationScope::kUser
           : RegistrationScope::kMachine;
+  // COM ignores the user's own classes in a process above medium integrity.
+  if (scope == RegistrationScope::kUser && AboveMediumIntegrity()) {
+    const Outcome refused = Failed(report, kUserWithFullRights);
+    SaveResults(report);
+    Print(refused.lastLine);
+    return 1;
+  }
   report.Record(
       "Virtual card registered " +
       std::string(scope == RegistrationScope::kUser ? "for this user" : "for the whole machine") +
       " (" + Utf8(simcard::com::ClassesKeyName(scope)) + ")" + (options.quick ? ", /quick" : ""));
 
-  KitRun run(scope, underWine, report);
+  KitRun run(scope, report);
   const SessionEndWindow sessionEnd =
       OnSessionEnd(stop, report, quickEdit, [&run] { run.Finish(); });
   Outcome outcome;
@@ -169,23 +230,29 @@ int TestOnThisPc(const std::filesystem::path& kit, const Options& options, RunSt
   }
   if (stop.Requested() && outcome.passed) outcome = Failed(report, "Interrupted.");
   const bool clean = run.Finish();
-  Print("Results: " + Utf8(report.ResultsFile().wstring()));
-  if (!report.Write()) Print("COULD NOT write the results file");
+  SaveResults(report);
   Print(outcome.lastLine);
   return outcome.passed && clean ? 0 : 1;
 }
 
 int Run(const Options& options, RunStop& stop, QuickEditOff& quickEdit) {
-  const std::filesystem::path kit = simcard::com::ProgramFolder();
-  Report report(kit / "selftest-results.txt");
+  const std::filesystem::path kit = ProgramFolder();
+  Report report((kit / "selftest-results.txt").wstring());
   report.Record("Ostrel self-test kit " OSTREL_VERSION);
-  const bool earlierRunRemoved = RemoveWhatAnEarlierRunLeft(report);
-  report.Record(DescribeSystem());
-  if (!earlierRunRemoved) {
+  const Win32Handle oneRun = HoldOneRunAtATime();
+  if (!oneRun) {
     report.Say(
-        "The kit does not run: an earlier run's registration is still there. Restart the "
+        "Another run of the self-test kit is under way on this PC; run it again once that "
+        "one has ended.");
+    return 1;
+  }
+  const bool earlierRunsPutBack = PutBackWhatEarlierRunsLeft(report);
+  report.Record(DescribeSystem());
+  if (!earlierRunsPutBack) {
+    report.Say(
+        "The kit does not run: what an earlier run left could not all be put back. Restart the "
         "PC, or run selftest.cmd /machine from an administrator's command prompt.");
-    report.Write();
+    report.Save();
     return 1;
   }
   if (options.mode == Mode::kCard) return CheckCard(kit, stop, quickEdit, report);
@@ -209,6 +276,10 @@ int wmain(int argc, wchar_t** argv) {
     Print(Utf8(error));
     Print(kUsage);
     return 2;
+  }
+  if (options->mode == Mode::kKeys) {
+    for (const GuardedKey& key : GuardedKeys()) Print(Utf8(key.place.Name()));
+    return 0;
   }
   RunStop stop;
   QuickEditOff quickEdit;

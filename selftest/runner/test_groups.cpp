@@ -1,9 +1,10 @@
 #include "test_groups.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <sstream>
+
+#include "selftest/common/hex_text.h"
 
 namespace selftest {
 
@@ -41,17 +42,11 @@ std::size_t CountOf(const std::vector<TestCaseResult>& cases, TestCaseResult::Ou
       cases.begin(), cases.end(), [&](const TestCaseResult& c) { return c.outcome == outcome; }));
 }
 
-std::string HexCode(DWORD code) {
-  char text[16];
-  std::snprintf(text, sizeof text, "0x%08lX", static_cast<unsigned long>(code));
-  return text;
-}
-
 }  // namespace
 
 GroupResult::Verdict GroupResult::Result() const {
   const auto count = [&](TestCaseResult::Outcome outcome) { return CountOf(cases, outcome); };
-  if (!end.started || end.ended || end.stopped || end.leftRunning || end.exitCode != 0 ||
+  if (!end.started || end.endedByKit || end.stopped || end.leftRunning || end.exitCode != 0 ||
       cases.empty() || count(TestCaseResult::Outcome::kFailed) != 0) {
     return Verdict::kFailed;
   }
@@ -73,7 +68,7 @@ std::string GroupResult::Line() const {
   if (end.leftRunning) line += "; a program it started could NOT be ended";
   if (end.stopped) return line + "; stopped with the run";
   if (end.timedOut) return line + "; ended after hanging for 15 minutes";
-  if (Crashed(end)) return line + "; CRASHED with exception " + HexCode(end.exitCode);
+  if (end.Crashed()) return line + "; CRASHED with exception 0x" + Hex(end.exitCode, 8);
   if (cases.empty()) return line + "; no results (exit code " + std::to_string(end.exitCode) + ")";
   return line;
 }
@@ -103,7 +98,8 @@ std::vector<TestGroup> ListGroups(const std::filesystem::path& folder,
   std::vector<TestGroup> groups;
   for (const std::filesystem::path& program : programs) {
     const std::filesystem::path listing = scratch / (program.stem().string() + "-list.txt");
-    const ChildEnd end = RunChild(program, {L"--gtest_list_tests"}, listing, kGroupTimeoutMs, stop);
+    const TestProgramEnd end =
+        RunTestProgram(program, {L"--gtest_list_tests"}, listing, kGroupTimeoutMs, stop);
     const std::vector<std::string> suites = SuitesIn(ReadText(listing));
     if (end.exitCode != 0 || suites.empty()) {
       groups.push_back({program, "(listing its tests)"});
@@ -122,10 +118,11 @@ GroupResult RunGroup(const TestGroup& group, const std::filesystem::path& result
   std::error_code ignored;
   std::filesystem::remove(xml, ignored);
   GroupResult result{group, {}, {}};
-  result.end = RunChild(group.program,
-                        {L"--gtest_filter=" + std::filesystem::path(group.suite).wstring() + L".*",
-                         L"--gtest_output=xml:" + xml.wstring()},
-                        resultsFolder / (base + ".log"), kGroupTimeoutMs, stop);
+  result.end =
+      RunTestProgram(group.program,
+                     {L"--gtest_filter=" + std::filesystem::path(group.suite).wstring() + L".*",
+                      L"--gtest_output=xml:" + xml.wstring()},
+                     resultsFolder / (base + ".log"), kGroupTimeoutMs, stop);
   result.cases = ParseGtestXml(ReadText(xml));
   return result;
 }

@@ -7,8 +7,8 @@
 #include <string>
 #include <vector>
 
-#include "child_process.h"
 #include "gtest_xml.h"
+#include "started_programs.h"
 
 namespace selftest {
 
@@ -19,7 +19,7 @@ struct TestGroup {
 
 struct GroupResult {
   TestGroup group;
-  ChildEnd end;
+  TestProgramEnd end;
   std::vector<TestCaseResult> cases;
   // Passed: it ran to its end and every case passed or skipped, at least one
   // passed. Skipped: the same, every case skipped.

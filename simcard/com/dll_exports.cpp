@@ -6,7 +6,7 @@
 #include <string>
 
 #include "simcard/com/com_module.h"
-#include "simcard/com/module_path.h"
+#include "common/module_path_win32.h"
 #include "simcard/com/registration.h"
 #include "simcard/com/sim_filter_classes.h"
 
@@ -17,7 +17,7 @@ std::wstring ThisModulePath() {
   GetModuleHandleExW(
       GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
       reinterpret_cast<LPCWSTR>(&ThisModulePath), &self);
-  return self == nullptr ? std::wstring() : simcard::com::ModulePath(self).wstring();
+  return self == nullptr ? std::wstring() : ModulePath(self).wstring();
 }
 
 }  // namespace

@@ -7,10 +7,11 @@
 
 #include <windows.h>
 
-#include <optional>
 #include <string>
+#include <utility>
+#include <vector>
 
-#include "simcard/com/registry_key.h"
+#include "common/registry_key_win32.h"
 
 namespace simcard::com {
 
@@ -21,28 +22,34 @@ enum class RegistrationScope { kMachine, kUser };
 
 // "HKLM\Software\Classes" or "HKCU\Software\Classes", as reg.exe names them.
 std::wstring ClassesKeyName(RegistrationScope scope);
-// The classes key of scope, created when create is set and it is missing.
-RegistryKey OpenClasses(RegistrationScope scope, REGSAM access, bool create = false);
+// The hive of scope; its classes are kClassesPath in it.
+HKEY HiveOf(RegistrationScope scope);
+inline constexpr wchar_t kClassesPath[] = L"Software\\Classes";
 
 // The scope DllInstall's command line names: "user" (any case) is the
 // current user, nothing or anything else the machine.
 RegistrationScope ScopeOfCommandLine(const wchar_t* commandLine);
 
-// Registers the simulated card's class, served by the DLL at dllPath, and
-// publishes it as a capture device named "713x BDA Analog Capture".
+// One key of the registration, below the classes key, with its string
+// values (an empty name for the key's default value). The card's own keys go
+// whole when it is unregistered; the keys above them are the category's, and
+// others may register there too.
+struct RegistrationKey {
+  std::wstring path;
+  bool cardsOwn = true;
+  std::vector<std::pair<std::wstring, std::wstring>> values = {};
+};
+
+// What registering the card served by the DLL at dllPath writes: its class,
+// and its entry as a capture device named "713x BDA Analog Capture"; each
+// key after the key above it.
+std::vector<RegistrationKey> SimCardRegistration(const std::wstring& dllPath);
+
+// Registers it, as regsvr32 does.
 HRESULT RegisterSimCard(const std::wstring& dllPath,
                         RegistrationScope scope = RegistrationScope::kMachine);
-// The same for one run of the self-test kit: the card's own keys volatile,
-// so that a run that is killed leaves them only until the next log-off (per
-// user) or restart (per machine), and each marked with runMark.
-HRESULT RegisterSimCardForKitRun(const std::wstring& dllPath, RegistrationScope scope,
-                                 const std::wstring& runMark);
-// Removes both again, and the keys above them that only they used; keys
-// already gone are no error.
+// Removes it again, and the keys above it that only it used; keys already
+// gone are no error.
 HRESULT UnregisterSimCard(RegistrationScope scope = RegistrationScope::kMachine);
-
-// The mark of a kit run found on the card's keys in scope: an earlier run
-// that ended without putting them back. Nothing when they carry none.
-std::optional<std::wstring> KitRunMarkIn(RegistrationScope scope);
 
 }  // namespace simcard::com

@@ -14,18 +14,14 @@ enum class FilterKind {
   FailsCreation,  // the class can't create its object
 };
 
-// {6F1D2A40-3C5B-4E7A-9B21-7D0C8E5A4F10}
-inline constexpr CLSID kClsidSimCard = {
-    0x6F1D2A40, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
-// {6F1D2A41-3C5B-4E7A-9B21-7D0C8E5A4F10}
-inline constexpr CLSID kClsidSimNoControl = {
-    0x6F1D2A41, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
-// {6F1D2A42-3C5B-4E7A-9B21-7D0C8E5A4F10}
-inline constexpr CLSID kClsidSimRefusesGraph = {
-    0x6F1D2A42, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
-// {6F1D2A43-3C5B-4E7A-9B21-7D0C8E5A4F10}
-inline constexpr CLSID kClsidSimFailsCreation = {
-    0x6F1D2A43, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
+// The simulated card's family of classes, {6F1D2A4n-3C5B-4E7A-9B21-7D0C8E5A4F10}.
+constexpr CLSID SimClass(unsigned long n) {
+  return {0x6F1D2A40 + n, 0x3C5B, 0x4E7A, {0x9B, 0x21, 0x7D, 0x0C, 0x8E, 0x5A, 0x4F, 0x10}};
+}
+inline constexpr CLSID kClsidSimCard = SimClass(0);
+inline constexpr CLSID kClsidSimNoControl = SimClass(1);
+inline constexpr CLSID kClsidSimRefusesGraph = SimClass(2);
+inline constexpr CLSID kClsidSimFailsCreation = SimClass(3);
 
 struct FilterClass {
   const CLSID& clsid;

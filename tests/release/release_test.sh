@@ -2,9 +2,9 @@
 # The release tests: release_test.sh STEP WORK, one ctest entry a step.
 #   Setup: packages the checked-out commit in a clone (WORK/verifier/clone,
 #     whose build the proofs below reuse) three times: signed with a
-#     throwaway key from a PKCS#12 file, with the same key on a SoftHSM2
-#     token, and unsigned, the kit too (Package.Reproducible compares a
-#     build of its own with those); then once more unsigned, with an
+#     throwaway key from a PKCS#12 file, the kit too, with the same key on a
+#     SoftHSM2 token, and unsigned, the kit too (Package.Reproducible
+#     compares a build of its own with those); then once more unsigned, with an
 #     uncommitted change. The key and the token live in a temporary folder
 #     that goes when Setup ends; its certificate stays in WORK, named by the
 #     tests' publishers file, beside a program of another build that the key
@@ -25,8 +25,9 @@ unset CMAKE_C_COMPILER_LAUNCHER CMAKE_CXX_COMPILER_LAUNCHER
 export GIT_AUTHOR_NAME=test GIT_AUTHOR_EMAIL=test@invalid
 export GIT_COMMITTER_NAME=test GIT_COMMITTER_EMAIL=test@invalid
 
-# archive LABEL: the archive kept under LABEL.
+# archive LABEL: the archive kept under LABEL; kit_archive LABEL: its kit.
 archive() { echo "$work"/archives/"$1"/ostrel-*-win32.zip; }
+kit_archive() { echo "$work"/archives/"$1"/ostrel-*-win32-selftest.zip; }
 
 # package_as LABEL OPTION...: packages the clone with the OSTREL_SIGN_* given.
 package_as() {
@@ -90,7 +91,7 @@ setup() {
   cp "$secret/cert.pem" "$work/cert.pem"
   echo "$(fingerprint "$work/cert.pem")  Ostrel release tests" >"$publishers"
   OSTREL_SIGN_PKCS12=$secret/key.p12 OSTREL_SIGN_PASSWORD_FILE=$secret/password \
-    package_as signed --program-only "${options[@]}"
+    package_as signed "${options[@]}"
 
   mkdir "$secret/tokens"
   export SOFTHSM2_CONF=$secret/softhsm2.conf
@@ -200,6 +201,25 @@ refused='^NOT PROVEN: ostrel.exe: '
 case $step in
   Setup) setup ;;
   SignatureVerifies) osslsigncode verify -CAfile "$work/cert.pem" -in "$work/signed/ostrel.exe" ;;
+  SignsTheKit)
+    # Every program and DLL of the signed kit is signed as ostrel.exe is,
+    # none of the unsigned kit's; each kit's README says which it is.
+    for label in signed unsigned; do
+      rm -rf "$work/kit-$label" && python3 -m zipfile -e "$(kit_archive $label)" "$work/kit-$label"
+    done
+    cmp "$work/kit-signed/ostrel.exe" "$work/signed/ostrel.exe"
+    programs=$(cd "$work/kit-signed" && find . -name '*.exe' -o -name '*.dll' | sort)
+    [ "$(wc -l <<<"$programs")" -eq 10 ] || { echo "FAIL: the kit's programs: $programs"; exit 1; }
+    for program in $programs; do
+      osslsigncode verify -CAfile "$work/cert.pem" -in "$work/kit-signed/$program" >/dev/null \
+        || { echo "FAIL: $program of the signed kit"; exit 1; }
+      ! osslsigncode verify -in "$work/kit-unsigned/$program" >/dev/null 2>&1 \
+        || { echo "FAIL: $program of the unsigned kit is signed"; exit 1; }
+    done
+    grep -q "signed by Ostrel's publisher" "$work/kit-signed/README.txt" \
+      && ! grep -q "Unblock" "$work/kit-signed/README.txt" \
+      && grep -q "NOT signed" "$work/kit-unsigned/README.txt" \
+      && grep -q 'tick "Unblock"' "$work/kit-unsigned/README.txt" ;;
   TokenSignsAlike)
     cmp "$(archive signed)" "$(archive token)" && ! cmp -s "$(archive signed)" "$(archive unsigned)" ;;
   ProvesSigned)

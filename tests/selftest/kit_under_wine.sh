@@ -3,20 +3,23 @@
 # Runs the self-test kit as someone who never built Ostrel would: unpacked
 # into a fresh folder, in a fresh Wine prefix, started with `wine cmd /c
 # selftest.cmd` from that folder with nothing of the build tree on its path.
-# After every run the keys the kit touches, each hive on its own, and Wine's
-# temporary folder must be as they were before.
+# After every run the keys the kit guards, as its runner lists them
+# (selftest-runner.exe /keys), each hive and view on its own, the user's
+# classes whole and Wine's temporary folder must be as they were before.
 #
 # In a 32-bit prefix: /quick per machine (Wine's users are administrators),
 # with a link planted in the results folder; /quick again as a PC in German
-# runs it; runs stopped by the session's end (wineboot --end-session)
-# and by Ctrl+C while a program that a test started holds a file in the
-# run's folder, and killed with a link planted in the run's folder, which
-# the next run (/user, which Wine's device enumerator does not list) reports
-# and clears; then /card, the read-only check, against the virtual card
-# registered here: to its end, stopped with Ctrl+C, and the end-to-end
-# tests' StoppedFromOutside.TheKit cases (Ctrl+C at the check's prompt, the
+# runs it; runs stopped by the session's end (wineboot --end-session), while
+# another program writes keys the kit guards, and by Ctrl+C, while a program
+# that a test started holds a file in the run's folder; killed, with a link
+# planted in the run's folder, which the next run puts back from the killed
+# run's journal (/user, which an administrator's full rights refuse); then
+# /card, the read-only check, against the virtual card registered here: to
+# its end, stopped with Ctrl+C, and the end-to-end tests'
+# StoppedFromOutside.TheKit cases (Ctrl+C at the check's prompt, the
 # runner's console closed, the runner killed). With --win64, in a 64-bit
-# prefix as on 64-bit Windows: /quick only.
+# prefix as on 64-bit Windows: /quick only, with the user's classes in both
+# views.
 set -euo pipefail
 
 kit_zip=$(realpath "$1")
@@ -35,9 +38,7 @@ trap 'wineserver -k 2>/dev/null || true; rm -rf "$work"' EXIT
 # server's start, before the kit ran a test) starts winedbg, which makes
 # HKCU\Software\Wine\WineDbg whenever it gets to run: a key compared here.
 # In this prefix a crashed program just ends.
-views=32
-if $win64; then views="32 64"; fi
-for view in $views; do
+for view in 32 $($win64 && echo 64); do
   wine reg add 'HKLM\Software\Microsoft\Windows NT\CurrentVersion\AeDebug' /v Debugger \
     /d 'no-debugger %ld %ld' /f /reg:"$view" >/dev/null 2>&1
 done
@@ -51,19 +52,28 @@ temp_windows=$(wine cmd /c echo %TEMP% | tr -d '\r')
 temp_unix=$(winepath -u "$temp_windows")
 [ -d "$temp_unix" ] || { echo "Wine's temporary folder \"$temp_windows\" is not there"; exit 1; }
 temp_folder() { echo "$temp_unix"; }
-# What the kit must leave as it found it, in the 32-bit view the kit's
-# programs see. Wine rewrites other keys on every start, so these are
-# compared rather than the whole registry.
+dll_folders() { compgen -G "$WINEPREFIX/drive_c/ProgramData/ostrel-selftest-*" || true; }
+# The keys the kit guards, as its runner lists them, one '"KEY" /reg:VIEW' a
+# line. Wine rewrites other keys on every start, so these are compared
+# rather than the whole registry.
+guarded=$(cd "$work/kit" && wine selftest-runner.exe /keys 2>/dev/null | tr -d '\r' \
+            | sed -e 's|^\(.*\) (64-bit view)$|"\1" /reg:64|' -e '/ \/reg:64$/!s|^.*$|"&" /reg:32|')
+grep -qxF "\"HKLM\\Software\\Classes\\CLSID\\$card\" /reg:32" <<<"$guarded" \
+  || { echo "the runner's /keys: $guarded"; exit 1; }
+views=32
+if $win64; then views="32 64"; fi
 state() {
-  local key queries=""
-  for key in "HKLM\\Software\\Classes\\CLSID\\$capture" "HKLM\\Software\\Classes\\CLSID\\$card" \
-             'HKCU\Software\Classes' 'HKCU\Software\Wine\WineDbg' \
-             'HKCU\Software\Microsoft\ActiveMovie\devenum'; do
-    queries+="echo == $key & reg query $key /s /reg:32 & "
+  local key queries="" view
+  while read -r key; do
+    queries+="echo == $key & reg query $key /s & "
+  done <<<"$guarded"
+  for view in $views; do
+    queries+="echo == HKCU\\Software\\Classes /reg:$view & reg query HKCU\\Software\\Classes /s /reg:$view & "
   done
   # One start of Wine for all of them.
   wine cmd /c "$queries echo == Temp" 2>&1 | tr -d '\r' || true
   ls -A "$(temp_folder)"
+  dll_folders
 }
 
 failures=0
@@ -208,14 +218,38 @@ check_left_as_before quick-de
 
 # The session ends mid-run: Wine sends WM_QUERYENDSESSION and WM_ENDSESSION,
 # then ends the kit; everything must be back before it is ended, the
-# programs of the stopped test ended first.
+# programs of the stopped test ended first. Meanwhile the card is served
+# from a copy of its DLL in a folder of the machine's, and another program
+# writes below two keys the kit guards: what it wrote stays, and is said.
 back_as_before="The registry and the temporary folder are as before the run."
 start_held_kit session-end wine cmd /c selftest.cmd
+served=$(wine reg query "HKLM\\Software\\Classes\\CLSID\\$card\\InprocServer32" /ve /reg:32 2>/dev/null \
+           | tr -d '\r' | sed -n 's/.*REG_SZ *//p')
+[[ "$served" =~ ^C:\\ProgramData\\ostrel-selftest-[0-9A-F]{8}\\simcard_com.dll$ ]] \
+  && [ -f "$(winepath -u "$served")" ] || fail "the card's DLL is served from \"$served\""
+others_value='HKCU\Software\Microsoft\ActiveMovie\devenum'
+others_key="HKCU\\Software\\Classes\\CLSID\\$capture\\Another's"
+# The keys above them that the other program makes, to take away afterwards.
+others_made=()
+for key in 'HKCU\Software\Microsoft\ActiveMovie' 'HKCU\Software\Classes'; do
+  wine reg query "$key" >/dev/null 2>&1 || others_made+=("$key")
+done
+wine reg add "$others_value" /v "Another's" /d 1 /f >/dev/null 2>&1
+wine reg add "$others_key" /f >/dev/null 2>&1
 wine wineboot --end-session
 finish_kit session-end
 grep -qx "Interrupted: the session is ending." "$work/session-end.out" \
   || fail "the session's end was not heard: $(cat "$work/session-end.out")"
-expect_results "Interrupted: the session is ending." "$back_as_before"
+expect_results "Interrupted: the session is ending." \
+  "HKCU\\Software\\Classes\\CLSID\\$capture: changed by another program during the run: left as it is" \
+  "$others_value: changed during the run, by Windows' device enumerator or another program: left as it is" \
+  "Everything the kit changed is put back; what others changed meanwhile is left as they left it."
+[ -z "$(dll_folders)" ] || fail "the card's DLL folder is left: $(dll_folders)"
+wine reg query "$others_value" /v "Another's" >/dev/null 2>&1 || fail "another's value is gone"
+wine reg query "$others_key" >/dev/null 2>&1 || fail "another's key is gone"
+wine reg delete "$others_value" /v "Another's" /f >/dev/null 2>&1
+wine reg delete "$others_key" /f >/dev/null 2>&1
+for key in "${others_made[@]}"; do wine reg delete "$key" /f >/dev/null 2>&1; done
 check_left_as_before session-end
 
 # Ctrl+C mid-run, on a terminal, where Wine turns it into the console's
@@ -237,8 +271,9 @@ check_left_as_before ctrl-c
 # Killed mid-run (TerminateProcess) with a link planted in its folder. The
 # session's server is kept, as a log-off would not have come in between:
 # the card's keys stay, volatile (no stable key can be made below them) and
-# marked; the next run says so first, removes them and never puts them back,
-# and leaves alone what the link points to.
+# marked; the next run says so first, puts back what the killed run's
+# journal holds, removes its folders, and leaves alone what the link points
+# to.
 wineserver -p
 server_kept=true
 # Where the user has a WineDbg key of their own, the kit leaves it be: a
@@ -258,9 +293,15 @@ wine reg query "$card_key" /v "Ostrel self-test run" /reg:32 >/dev/null 2>&1 \
 ! wine reg add "$card_key\\probe" /f /reg:32 >/dev/null 2>&1 \
   || fail "the killed run's keys are not volatile"
 run_kit user /user
-[ "$(head -2 "$work/user.out")" = "An earlier run of the kit ended before it put everything back; what it left is removed first:
-Removed its registration of the virtual card in HKLM\\Software\\Classes" ] \
-  || fail "the next run does not begin with the earlier run's keys"
+killed_dll_folder=$(dll_folders)
+earlier="An earlier run of the kit ended before it put everything back; what it left is put back first:"
+[ "$(head -1 "$work/user.out")" = "$earlier" ] \
+  || fail "the next run does not begin with the earlier run's: $(cat "$work/user.out")"
+for line in "Put back $card_key" " its folder $(winepath -w "$killed_folder")" \
+  "Removed its folder C:\\ProgramData\\ostrel-selftest-"; do
+  grep -qF "$line" "$work/user.out" || fail "the next run does not say \"$line\""
+done
+[ -z "$killed_dll_folder" ] || fail "the killed run's DLL folder is left: $killed_dll_folder"
 [ "$(readlink "$killed_folder/link" 2>/dev/null || echo "$work/outside")" = "$work/outside" ] \
   && [ "$(cat "$work/outside/keep.txt")" = "not the kit's" ] \
   || fail "removing the killed run's folder followed the link"
@@ -268,11 +309,12 @@ rm -rf "$killed_folder"
 server_kept=false
 wineserver -k
 wineserver -w
-# ... and /user itself: Wine's device enumerator does not list the card.
-[ "$status" -ne 0 ] || fail "/user ended with 0 though Wine does not list the card"
-not_listed="the virtual card was registered for this user but Windows' device enumerator does not list it; try \`selftest.cmd /machine\` from an administrator's command prompt"
-[ "$(last_line user)" = "$not_listed" ] || fail "/user's last line"
-tr -d '\r' <"$results" | grep -qxF "$not_listed" || fail "/user's results do not say so"
+# ... and /user itself: under Wine the kit has an administrator's full
+# rights, where COM ignores the user's classes; it registers nothing.
+[ "$status" -eq 1 ] || fail "/user ended with $status"
+refused="selftest.cmd /user does not run with an administrator's full rights (an elevated command prompt, or User Account Control switched off): Windows then ignores classes registered for the user alone, so no test could reach the virtual card. Nothing was registered. Use selftest.cmd /machine instead."
+[ "$(last_line user)" = "$refused" ] || fail "/user's last line: $(last_line user)"
+tr -d '\r' <"$results" | grep -qxF "$refused" || fail "/user's results do not say so"
 check_left_as_before killed-then-user
 wine reg delete 'HKCU\Software\Wine\WineDbg' /f >/dev/null 2>&1
 

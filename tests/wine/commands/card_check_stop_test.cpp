@@ -13,6 +13,7 @@
 #include <functional>
 
 #include "command_end_to_end.h"
+#include "common/system_library_win32.h"
 #include "selftest/common/card_check_contract.h"
 
 namespace ostrel_commands {
@@ -54,8 +55,8 @@ class ConsoleEventsIgnored {
 // event but Ctrl+C.)
 bool CloseConsoleOf(DWORD processId, const std::function<void()>& meanwhile) {
   const Win32Handle process(OpenProcess(PROCESS_ALL_ACCESS, FALSE, processId));
-  const auto routine = reinterpret_cast<LPTHREAD_START_ROUTINE>(
-      reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "CtrlRoutine")));
+  const SystemLibrary kernel(L"kernel32.dll");
+  const LPTHREAD_START_ROUTINE routine = kernel.Find<DWORD WINAPI(void*)>("CtrlRoutine");
   const Win32Handle handlers(
       process && routine != nullptr
           ? CreateRemoteThread(process.Get(), nullptr, 0, routine,

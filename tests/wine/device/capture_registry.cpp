@@ -1,45 +1,36 @@
 #include "capture_registry.h"
 
-#include <dshow.h>
 #include <ks.h>
 #include <wrl/client.h>
 
 #include <gtest/gtest.h>
 
 #include <memory>
-#include <stdexcept>
 #include <string>
 
+#include "common/guid_text_win32.h"
+#include "common/registry_key_win32.h"
+#include "selftest/common/listed_capture_devices.h"
 #include "simcard/com/capture_identifiers.h"
-#include "simcard/com/listed_capture_devices.h"
-#include "simcard/com/guid_text.h"
-#include "simcard/com/registration.h"
-#include "simcard/com/set_aside_capture_entries.h"
 
 using Microsoft::WRL::ComPtr;
-using simcard::com::GuidText;
-using simcard::com::RegistryKey;
+using selftest::RegistryPlace;
 
 namespace {
 
-void Check(LSTATUS status, const char* what) {
-  if (status != ERROR_SUCCESS) throw std::runtime_error(what);
-}
+// The name the Instance key has while it is set aside; the value on an
+// Instance key made only so that there is something to set aside.
+constexpr wchar_t kSetAsideName[] = L"Instance (set aside by Ostrel's tests)";
+constexpr wchar_t kMadeForTests[] = L"Made by Ostrel's tests";
 
 // The machine's own capture entries, not HKCR's merged view: what the tests
 // set aside there is put back there.
-RegistryKey MachineCaptureEntry(const GUID& entry) {
-  const RegistryKey classes =
-      simcard::com::OpenClasses(simcard::com::RegistrationScope::kMachine, KEY_ALL_ACCESS);
-  const std::wstring name =
-      L"CLSID\\" + GuidText(KSCATEGORY_CAPTURE) + L"\\Instance\\" + GuidText(entry);
-  RegistryKey key = RegistryKey::Create(classes.Get(), name);
-  if (!key) throw std::runtime_error("cannot create a device entry");
-  return key;
-}
+const RegistryPlace kCategory{selftest::kMachineHive, KEY_WOW64_32KEY,
+                              L"Software\\Classes\\CLSID\\" + GuidText(KSCATEGORY_CAPTURE)};
+const RegistryPlace kInstances = kCategory.Below(L"Instance");
 
-void SetValue(HKEY key, const wchar_t* name, DWORD type, const void* data, DWORD size) {
-  Check(RegSetValueExW(key, name, 0, type, static_cast<const BYTE*>(data), size), "set value");
+void Check(LSTATUS status, const char* what) {
+  if (status != ERROR_SUCCESS) throw std::runtime_error(what);
 }
 
 bool RegisteredForThisUserOnly() {
@@ -49,31 +40,78 @@ bool RegisteredForThisUserOnly() {
          value.compare(0, 4, L"user") == 0;
 }
 
-}  // namespace
+std::string Refusal(LSTATUS status) {
+  const std::string set = "the capture category's entries cannot be set aside on this PC: ";
+  if (status == ERROR_ACCESS_DENIED) {
+    return set +
+           "renaming them was refused, or one of them cannot be read (a device's entry "
+           "may deny it)";
+  }
+  return set + "renaming them failed (error " + std::to_string(status) + ")";
+}
 
-CaptureDevices::CaptureDevices() {
-  if (!simcard::com::SetAsideCaptureEntries()) {
-    throw std::runtime_error("cannot set the capture category's entries aside");
+// What a test that died left aside, put back as the next test program
+// starts, where no kit's runner does it from its journal.
+void PutBackWhatADeadTestLeftAside() {
+  const RegistryKey category =
+      RegistryKey::Open(HKEY_LOCAL_MACHINE, kCategory.path, KEY_ALL_ACCESS);
+  if (!RegistryKey::Open(category.Get(), kSetAsideName, KEY_READ)) return;
+  if (category.DeleteTree(L"Instance") != ERROR_SUCCESS ||
+      selftest::RenameKeyInPlace(kCategory.Below(kSetAsideName), L"Instance") != ERROR_SUCCESS) {
+    return;
+  }
+  if (RegistryKey::Open(category.Get(), L"Instance", KEY_QUERY_VALUE).String(kMadeForTests)) {
+    category.DeleteTree(L"Instance");
   }
 }
 
-CaptureDevices::~CaptureDevices() {
-  simcard::com::PutBackSetAsideCaptureEntries();
+class PutBackFirst : public testing::Environment {
+ public:
+  void SetUp() override {
+    if (!selftest::RegistryJournal::OfThisRun().File()) PutBackWhatADeadTestLeftAside();
+  }
+};
+
+[[maybe_unused]] testing::Environment* const kPutBackFirst =
+    testing::AddGlobalTestEnvironment(std::make_unique<PutBackFirst>().release());
+
+}  // namespace
+
+CaptureDevices::CaptureDevices() : registry_(selftest::RegistryJournal::OfThisRun()) {
+  // A test's entries never land among the PC's: with none there, an empty
+  // Instance key is made to be set aside.
+  if (selftest::StateOf(kInstances) == selftest::KeyState::kAbsent) {
+    Check(registry_.CreateKey(kInstances), "make the Instance key");
+    Check(registry_.SetString(kInstances, kMadeForTests, L""), "mark the Instance key");
+  }
+  if (const LSTATUS renamed = registry_.RenameKey(kInstances, kSetAsideName);
+      renamed != ERROR_SUCCESS) {
+    throw SetAsideRefused(Refusal(renamed));
+  }
+  Check(registry_.CreateKey(kInstances), "make an empty Instance key");
+}
+
+RegistryPlace CaptureDevices::Entry(const GUID& entry) {
+  const RegistryPlace key = kInstances.Below(GuidText(entry));
+  Check(registry_.CreateKey(key), "create a device entry");
+  return key;
 }
 
 void CaptureDevices::Add(const GUID& entry, const std::wstring& friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  Check(MachineCaptureEntry(entry).SetString(L"FriendlyName", friendlyName), "set the name");
+  Check(registry_.SetString(Entry(entry), L"FriendlyName", friendlyName), "set the name");
 }
 
 void CaptureDevices::AddWithoutName(const GUID& entry, const CLSID& clsid) {
-  Check(MachineCaptureEntry(entry).SetString(L"CLSID", GuidText(clsid)), "set the class");
+  Check(registry_.SetString(Entry(entry), L"CLSID", GuidText(clsid)), "set the class");
 }
 
 void CaptureDevices::AddWithNumberName(const GUID& entry, DWORD friendlyName, const CLSID& clsid) {
   AddWithoutName(entry, clsid);
-  SetValue(MachineCaptureEntry(entry).Get(), L"FriendlyName", REG_DWORD, &friendlyName,
-           sizeof(friendlyName));
+  const auto* bytes = reinterpret_cast<const BYTE*>(&friendlyName);
+  Check(registry_.SetValue(Entry(entry), L"FriendlyName",
+                           {REG_DWORD, std::vector<BYTE>(bytes, bytes + sizeof friendlyName)}),
+        "set the name");
 }
 
 std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
@@ -81,8 +119,12 @@ std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
     return "the card is registered for this user only; this test rewrites the machine's "
            "capture category";
   }
-  devices.emplace();
-  if (const std::size_t listed = simcard::com::ListedCaptureDevices().size(); listed != 0) {
+  try {
+    devices.emplace();
+  } catch (const SetAsideRefused& refused) {
+    return refused.what();
+  }
+  if (const std::size_t listed = selftest::ListedCaptureDevices().size(); listed != 0) {
     devices.reset();
     return "the test needs an empty capture category, but the system also lists " +
            std::to_string(listed) + " device(s) of this PC from their drivers";
@@ -92,7 +134,7 @@ std::string EmptyCaptureCategory(std::optional<CaptureDevices>& devices) {
 
 std::string WhyTheSimulatedCardIsNotAlone() {
   std::vector<std::optional<CLSID>> named;
-  for (const simcard::com::ListedCaptureDevice& device : simcard::com::ListedCaptureDevices()) {
+  for (const selftest::ListedCaptureDevice& device : selftest::ListedCaptureDevices()) {
     if (device.name == simcard::com::kCaptureFilterName) named.push_back(device.clsid);
   }
   if (named == std::vector<std::optional<CLSID>>{simcard::com::kClsidSimCard}) return {};
@@ -100,20 +142,6 @@ std::string WhyTheSimulatedCardIsNotAlone() {
          " capture device(s) named as the card, not just the virtual card: the program "
          "could reach another (a real card?)";
 }
-
-namespace {
-
-// Every program that sets entries aside puts back, before its first test,
-// what an earlier run that died left aside.
-class PutBackFirst : public testing::Environment {
- public:
-  void SetUp() override { simcard::com::PutBackSetAsideCaptureEntries(); }
-};
-
-[[maybe_unused]] testing::Environment* const kPutBackFirst =
-    testing::AddGlobalTestEnvironment(std::make_unique<PutBackFirst>().release());
-
-}  // namespace
 
 ServedClass::ServedClass(const CLSID& clsid, simcard::com::FilterKind kind) {
   ComPtr<IUnknown> factory;
@@ -130,5 +158,5 @@ ServedClass::~ServedClass() {
 }
 
 std::vector<CLSID> EnumeratedClasses() {
-  return simcard::com::ListedCaptureClasses();
+  return selftest::ListedCaptureClasses();
 }

@@ -21,7 +21,7 @@
 #include "eeprom/board_eeprom.h"
 #include "eeprom/dsp_eeprom.h"
 #include "simcard/com/card_folder.h"
-#include "simcard/com/guid_text.h"
+#include "common/guid_text_win32.h"
 #include "simcard/com/sim_filter_classes.h"
 #include "support/caller_trace.h"
 #include "support/recording_view.h"
@@ -205,7 +205,7 @@ TEST_F(TransferEndToEnd, TheCardKeepsItsRegistersAndCountsFaultsAcrossConnection
 // Its objects are not made for calls from several threads at once.
 TEST_F(TransferEndToEnd, TheRegisteredCardAsksForApartmentThreading) {
   const std::wstring server =
-      L"CLSID\\" + simcard::com::GuidText(simcard::com::kClsidSimCard) + L"\\InprocServer32";
+      L"CLSID\\" + GuidText(simcard::com::kClsidSimCard) + L"\\InprocServer32";
   std::array<wchar_t, 32> model{};
   DWORD size = sizeof(model);
   ASSERT_EQ(RegGetValueW(HKEY_CLASSES_ROOT, server.c_str(), L"ThreadingModel", RRF_RT_REG_SZ,

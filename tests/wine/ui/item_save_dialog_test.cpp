@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "ostrel_driver.h"
-#include "simcard/com/module_path.h"
+#include "common/module_path_win32.h"
 #include "support/temp_folder.h"
 
 namespace ostrel_ui {
@@ -38,7 +38,7 @@ TEST(ItemSaveDialog, TheDriverTypesTheNameAndSaves) {
   const TempFolder folder;
   const std::filesystem::path result = folder / "result.txt";
   const std::filesystem::path chosen = folder / "image.bin";
-  const OstrelProcess program((simcard::com::ProgramFolder() / L"item_save_dialog.exe").wstring(),
+  const OstrelProcess program((ProgramFolder() / L"item_save_dialog.exe").wstring(),
                               L"\"" + result.wstring() + L"\"", {}, nullptr);
 
   ASSERT_TRUE(AnswerFileDialog(program, chosen.wstring()));

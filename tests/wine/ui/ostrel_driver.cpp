@@ -6,7 +6,8 @@
 #include <array>
 #include <cstdint>
 
-#include "simcard/com/module_path.h"
+#include "common/module_path_win32.h"
+#include "selftest/common/guarded_keys.h"
 
 namespace ostrel_ui {
 
@@ -169,7 +170,7 @@ std::wstring OstrelExePath() {
       n > 0 && n < buffer.size()) {
     return buffer.data();
   }
-  return (simcard::com::ProgramFolder() / L"ostrel.exe").wstring();
+  return (ProgramFolder() / L"ostrel.exe").wstring();
 }
 
 OstrelProcess::OstrelProcess(const std::vector<std::wstring>& extraEnvironment,
@@ -432,7 +433,7 @@ namespace {
 // Under Wine another process cannot draw into this one's device context, so
 // PrintWindow of a window of the program draws nothing there.
 bool UnderWine() {
-  return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+  return !selftest::WineVersion().empty();
 }
 
 // What the icon control shows, icon-sized, from its top-left corner: the
