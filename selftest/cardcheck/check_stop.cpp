@@ -6,6 +6,15 @@
 #include "selftest/common/card_check_contract.h"
 #include "selftest/common/console_text.h"
 
+namespace {
+
+// The check is over: nothing is left to stop.
+BOOL WINAPI StopAfterTheCheck(DWORD event) {
+  return event == CTRL_C_EVENT || event == CTRL_BREAK_EVENT ? TRUE : FALSE;
+}
+
+}  // namespace
+
 std::string InterruptedLine(const std::vector<UndoSteps::Undone>& undone) {
   const std::string stopped = "Interrupted: the check was stopped before its end; ";
   for (const UndoSteps::Undone& step : undone) {
@@ -46,10 +55,18 @@ CheckStop::CheckStop(CardAccess& access, Report& report, std::function<void()> s
       // A console program, or one without a visible window, cannot refuse the
       // session's end: Windows ends it at once if it tries. The check agrees
       // and puts the card back in WM_ENDSESSION, before Windows may end it.
-      session_({[] { return true; }, [this] { Interrupt(); }}) {}
+      session_([this] { Interrupt(); }) {}
 
 CheckStop::~CheckStop() {
+  // First: a handler waiting for it may hold the handlers' lock, which
+  // SetConsoleCtrlHandler takes.
   console_.Finished();
+  // A stop may come after the one the check carried out: Ctrl+C typed reaches
+  // every program of the console, the runner's Ctrl+Break behind it, and the
+  // session's end reaches the check before the runner that forwards it. From
+  // here to the check's exit such a stop is taken, not left to the default
+  // handling, which would end the check as if it had crashed.
+  SetConsoleCtrlHandler(StopAfterTheCheck, TRUE);
 }
 
 void CheckStop::Point() {

@@ -52,7 +52,8 @@ class StartedProgram {
   // crashed).
   DWORD ExitCode() const;
 
-  // Tells the card check to stop: a Ctrl+Break to its process group.
+  // Tells the card check to stop: a Ctrl+Break to its process group (a
+  // Ctrl+C under Wine).
   void TellToStop() const;
   // Ends the program and every process of its job, and waits until none is
   // left; false when one was still there after kEndWaitMs.
