@@ -14,7 +14,7 @@ constexpr wchar_t kClassName[] = L"Ostrel.SessionEnd";
 
 }  // namespace
 
-SessionEndWindow::SessionEndWindow(Handlers handlers) : handlers_(std::move(handlers)) {
+SessionEndWindow::SessionEndWindow(std::function<void()> ending) : ending_(std::move(ending)) {
   const HINSTANCE instance = GetModuleHandleW(nullptr);
   WNDCLASSEXW windowClass{};
   windowClass.cbSize = sizeof windowClass;
@@ -42,19 +42,17 @@ LRESULT CALLBACK SessionEndWindow::WindowProc(HWND window, UINT message, WPARAM 
   if (self == nullptr || (message != WM_QUERYENDSESSION && message != WM_ENDSESSION)) {
     return DefWindowProcW(window, message, wParam, lParam);
   }
-  // The handlers run inside the system's message dispatch, which nothing
+  if (message == WM_QUERYENDSESSION) return TRUE;
+  // The handler runs inside the system's message dispatch, which nothing
   // may unwind into.
   try {
-    if (message == WM_QUERYENDSESSION) return self->handlers_.mayEnd() ? TRUE : FALSE;
-    if (wParam != FALSE) self->handlers_.ending();
+    if (wParam != FALSE) self->ending_();
   } catch (const std::exception& error) {
     ReportToDebugger(std::string("Ostrel: the session's end failed: ") + error.what());
   } catch (...) {
     ReportToDebugger("Ostrel: the session's end failed");
   }
-  // A failed question lets the session end: a program without a window
-  // can't keep it anyway.
-  return message == WM_QUERYENDSESSION ? TRUE : 0;
+  return 0;
 }
 
 }  // namespace selftest

@@ -12,17 +12,14 @@ namespace selftest {
 // window of its own, never as a console control event. Both are sent, so
 // they are handled wherever the thread next answers sent messages (a wait
 // that does, a message loop).
+//
+// WM_QUERYENDSESSION is always answered TRUE: Windows ends at once a console
+// program that tries to refuse, before it could put anything back.
 class SessionEndWindow {
  public:
-  struct Handlers {
-    // Whether the session may end now (false while the card is in use).
-    std::function<bool()> mayEnd;
-    // The session ends: all of it done before this returns, since the
-    // system may end the process right after.
-    std::function<void()> ending;
-  };
-
-  explicit SessionEndWindow(Handlers handlers);
+  // ending: the session ends. All of it is done before it returns, since the
+  // system may end the process right after.
+  explicit SessionEndWindow(std::function<void()> ending);
   ~SessionEndWindow();
   SessionEndWindow(const SessionEndWindow&) = delete;
   SessionEndWindow& operator=(const SessionEndWindow&) = delete;
@@ -33,7 +30,7 @@ class SessionEndWindow {
  private:
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
 
-  Handlers handlers_;
+  std::function<void()> ending_;
   HWND window_ = nullptr;
 };
 

@@ -172,15 +172,14 @@ Outcome RegisterAndTest(const std::filesystem::path& kit, RegistrationScope scop
 // its patience, during it: the results say so first).
 SessionEndWindow OnSessionEnd(RunStop& stop, Report& report, QuickEditOff& quickEdit,
                               std::function<void()> putBack) {
-  return SessionEndWindow({[] { return true; },
-                           [&stop, &report, &quickEdit, putBack] {
-                             stop.EndSession();
-                             report.Say(kSessionEnds);
-                             report.Save();
-                             putBack();
-                             report.Save();
-                             quickEdit.Restore();
-                           }});
+  return SessionEndWindow([&stop, &report, &quickEdit, putBack] {
+    stop.EndSession();
+    report.Say(kSessionEnds);
+    report.Save();
+    putBack();
+    report.Save();
+    quickEdit.Restore();
+  });
 }
 
 void SaveResults(const Report& report) {
